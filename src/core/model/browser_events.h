@@ -1,0 +1,70 @@
+// TBrowserEvents: the events through which the browser's operations reach the user interface.
+//
+// The browser never draws and never asks anything itself; progress, questions and errors go out
+// through these members, each raised only when set. A dialog binds the events it needs for one
+// operation with TScopedEvent, which puts the previous handler back on every way out, so that no
+// handler outlives the dialog it calls into.
+#pragma once
+
+#include "model/file_entry.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+
+namespace corvane {
+
+class TBrowserEvents {
+public:
+  // Copy and move.
+  std::function<void(const std::string& sourceFolder, int64_t totalBytes)> OnCopyBegin;
+  std::function<void(const std::string& source, const std::string& target, int64_t size)>
+      OnCopyFirstBlock;
+  std::function<void(int64_t done, int64_t size)> OnCopyOneBlock;
+  // kind 1 target exists, 2 target exists and is read-only; answer true overwrites.
+  std::function<void(int kind, const std::string& target, bool& answer)> OnCopyConfirm;
+  // kind 1 one file failed, 3 a folder copied into itself, 4 a target folder cannot be made,
+  // 5 an archive library error (the text is its message).
+  std::function<void(int kind, const std::string& pathOrMessage)> OnCopyError;
+  std::function<void()> OnCopyFileEnd;
+  std::function<void()> OnCopyEnd;
+  // Find files.
+  std::function<void(const std::string& folder)> OnSearchFolder;
+  std::function<void(const std::string& folder, const TFileEntry& entry)> OnSearchFound;
+  // Delete.
+  std::function<void()> OnDeleteBegin;
+  std::function<void(const std::string& path)> OnDeleteFile;
+  std::function<void(int kind, const std::string& path, bool& answer)> OnDeleteConfirm;
+  std::function<void(const std::string& path)> OnDeleteError;
+  std::function<void()> OnDeleteEnd;
+  // Archive sources.
+  std::function<void()> OnArchiveReadBegin;
+  std::function<void()> OnArchiveReadEntry;
+  std::function<void()> OnArchiveReadEnd;
+  std::function<void(const std::string& prompt, std::string& password)> OnPassword;
+  std::function<void(int archiveType, bool& longNames, bool& oemCommand, bool& flag3)>
+      OnArchiveMode;
+  std::function<void(int archiveType, int line, int maxLength, std::string& text)>
+      OnArchiveParameters;
+
+protected:
+  TBrowserEvents() = default;
+  ~TBrowserEvents() = default;
+};
+
+// Binds one event for the lifetime of the object and restores the previous handler afterwards.
+template <class TEvent> class TScopedEvent final {
+public:
+  TScopedEvent(TEvent& slot, TEvent handler)
+      : Slot(slot), Saved(std::exchange(slot, std::move(handler))) {}
+  TScopedEvent(const TScopedEvent&) = delete;
+  TScopedEvent& operator=(const TScopedEvent&) = delete;
+  ~TScopedEvent() { Slot = std::move(Saved); }
+
+private:
+  TEvent& Slot;
+  TEvent Saved;
+};
+
+} // namespace corvane

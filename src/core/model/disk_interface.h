@@ -1,0 +1,63 @@
+// TDiskInterface: a file source, anything a browser can list and change: a real folder tree or
+// the inside of an archive.
+//
+// Sources are stacked: entering an archive pushes an archive source on top of the real one and
+// leaving it pops it again, so each source owns the one below it (Parent). Paths handed to a
+// source are model paths relative to its Root, except the outside path of the two copy
+// operations. Failures are results, never exceptions; the callers turn them into the browser's
+// events. The virtual operations keep the order in which the engines meet them.
+#pragma once
+
+#include "model/file_entry.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+class TBrowser;
+
+enum TSourceKind : uint8_t { skFolder = 0, skArchive = 1 };
+
+class TDiskInterface {
+public:
+  TDiskInterface(TBrowser* owner, uint8_t sourceKind, std::string root);
+  TDiskInterface(const TDiskInterface&) = delete;
+  TDiskInterface& operator=(const TDiskInterface&) = delete;
+  virtual ~TDiskInterface();
+
+  // 1. The first entry of a folder, or false when it is empty or cannot be listed.
+  virtual bool FindFirst(std::string_view folder, TFileEntry& entry) = 0;
+  // 2. The next entry, or false at the end (the enumeration is then closed).
+  virtual bool FindNext(TFileEntry& entry) = 0;
+  // 3. Prepares to receive files with CopyIn.
+  virtual bool BeginCopyIn(std::string_view sourceFolder, std::string_view targetFolder, int kind,
+                           bool move);
+  // 4. Copies one file of this source to an outside path; true on success and when the user
+  //    declined to overwrite.
+  virtual bool CopyOut(std::string_view name, std::string_view target, bool move);
+  // 5. Copies one outside file into this source.
+  virtual bool CopyIn(std::string_view source, std::string_view name, bool move);
+  // 6. Finishes what BeginCopyIn prepared.
+  virtual bool EndCopyIn();
+  // 7. Prepares a run of DeleteFile calls.
+  virtual bool BeginDelete();
+  // 8. True when the file is gone.
+  virtual bool DeleteFile(std::string_view name) = 0;
+  // 9. Finishes the delete run.
+  virtual bool EndDelete();
+  // 10. Makes a folder and gives it the attributes.
+  virtual bool MakeDir(std::string_view name, uint16_t attr);
+  // 11. Removes an empty folder.
+  virtual bool RemoveDir(std::string_view name);
+
+  std::unique_ptr<TDiskInterface> Parent; // the source below this one, if any
+  uint8_t SourceKind;
+  std::string SavedRelPath; // the owner's RelPath when a source was pushed on top of this one
+  std::string Root;         // "C:\folder\" for a real source, the archive's path for an archive
+  TBrowser* Owner;
+};
+
+} // namespace corvane

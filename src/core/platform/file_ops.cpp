@@ -1,0 +1,102 @@
+#include "platform/file_ops.h"
+
+#include "platform/at_path.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace corvane::platform {
+
+namespace {
+
+std::string_view BaseName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+bool DeleteFileAt(std::string_view nativePath) {
+  TAtPath at;
+  if (!at.Resolve(nativePath))
+    return false;
+  return ::unlinkat(at.Dir(), at.Name(), 0) == 0;
+}
+
+bool MakeFolder(std::string_view nativePath) {
+  TAtPath at;
+  if (!at.Resolve(nativePath))
+    return false;
+  return ::mkdirat(at.Dir(), at.Name(), 0777) == 0;
+}
+
+bool RemoveFolder(std::string_view nativePath) {
+  TAtPath at;
+  if (!at.Resolve(nativePath))
+    return false;
+  return ::unlinkat(at.Dir(), at.Name(), AT_REMOVEDIR) == 0;
+}
+
+bool SameFile(std::string_view nativeA, std::string_view nativeB) {
+  TAtPath a;
+  TAtPath b;
+  struct stat sa {};
+  struct stat sb {};
+  if (!a.Resolve(nativeA) || !b.Resolve(nativeB) || ::fstatat(a.Dir(), a.Name(), &sa, 0) != 0 ||
+      ::fstatat(b.Dir(), b.Name(), &sb, 0) != 0)
+    return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool PathExists(std::string_view nativePath) {
+  TAtPath at;
+  struct stat st {};
+  return at.Resolve(nativePath) && ::fstatat(at.Dir(), at.Name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool RenameNoReplace(std::string_view nativeFrom, std::string_view nativeTo) {
+  TAtPath from;
+  TAtPath to;
+  if (!from.Resolve(nativeFrom) || !to.Resolve(nativeTo))
+    return false;
+  struct stat sf {};
+  struct stat st {};
+  if (::fstatat(from.Dir(), from.Name(), &sf, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
+  if (::fstatat(to.Dir(), to.Name(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (sf.st_dev != st.st_dev || sf.st_ino != st.st_ino) {
+      errno = EEXIST;
+      return false;
+    }
+    if (nativeFrom == nativeTo)
+      return true;
+    const std::string fromName(BaseName(nativeFrom));
+    const std::string toName(BaseName(nativeTo));
+    if (fromName != toName && ::strcasecmp(fromName.c_str(), toName.c_str()) == 0)
+      return ::renameat(from.Dir(), from.Name(), to.Dir(), to.Name()) == 0;
+    errno = EEXIST;
+    return false;
+  }
+  if (::renameat2(from.Dir(), from.Name(), to.Dir(), to.Name(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  // File systems without the no-replace flag: a file gets a second name, which fails when the
+  // target appeared meanwhile, and loses the first. Folders (and file systems without links) can
+  // only be renamed; their target was absent a moment ago.
+  if (!S_ISDIR(sf.st_mode)) {
+    if (::linkat(from.Dir(), from.Name(), to.Dir(), to.Name(), 0) == 0)
+      return ::unlinkat(from.Dir(), from.Name(), 0) == 0;
+    if (errno == EEXIST)
+      return false;
+  }
+  return ::renameat(from.Dir(), from.Name(), to.Dir(), to.Name()) == 0;
+}
+
+} // namespace corvane::platform

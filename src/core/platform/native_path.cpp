@@ -1,0 +1,85 @@
+#include "platform/native_path.h"
+
+#include "platform/drive_table.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+
+namespace corvane::platform {
+
+std::string SwapSeparators(std::string_view path) {
+  std::string out(path);
+  for (char& c : out) {
+    if (c == '\\')
+      c = '/';
+    else if (c == '/')
+      c = '\\';
+  }
+  return out;
+}
+
+std::optional<std::string> ModelToNative(std::string_view modelPath) {
+  if (modelPath.size() < 2 || modelPath[1] != ':' ||
+      !std::isalpha(static_cast<unsigned char>(modelPath[0])))
+    return std::nullopt;
+  const std::string_view rest = modelPath.substr(2);
+  if (!rest.empty() && rest.front() != '\\')
+    return std::nullopt;
+  const TDrive* drive = TDriveTable::Instance().Find(modelPath[0]);
+  if (!drive)
+    return std::nullopt;
+  std::string native = drive->MountPoint;
+  if (native == "/")
+    native.clear();
+  native += rest.empty() ? std::string("/") : SwapSeparators(rest);
+  return native;
+}
+
+std::optional<std::string> NativeToModel(std::string_view nativePath) {
+  const TDrive* drive = TDriveTable::Instance().FindByNative(nativePath);
+  if (!drive)
+    return std::nullopt;
+  std::string_view rest = nativePath;
+  if (drive->MountPoint != "/")
+    rest.remove_prefix(drive->MountPoint.size());
+  std::string model;
+  model.reserve(rest.size() + 3);
+  model += drive->Letter;
+  model += ':';
+  if (rest.empty())
+    model += '\\';
+  else
+    model += SwapSeparators(rest);
+  return model;
+}
+
+std::string HomeFolder() {
+  std::string home;
+  if (const char* env = std::getenv("HOME"); env && *env)
+    home = env;
+  else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+    home = pw->pw_dir;
+  else
+    home = "/";
+  while (home.size() > 1 && home.back() == '/')
+    home.pop_back();
+  return home;
+}
+
+std::optional<std::string> TypedToModel(std::string_view typed) {
+  if (!typed.empty() && typed.front() == '/')
+    return NativeToModel(typed);
+  if (!typed.empty() && typed.front() == '~' && (typed.size() == 1 || typed[1] == '/')) {
+    std::string native = HomeFolder();
+    if (native == "/")
+      native.clear();
+    native += typed.size() == 1 ? std::string_view("/") : typed.substr(1);
+    return NativeToModel(native);
+  }
+  return std::string(typed);
+}
+
+} // namespace corvane::platform

@@ -1,0 +1,36 @@
+// Conversion between model paths ("C:\home\ann\notes.txt") and native paths
+// ("/home/ann/notes.txt"). A path becomes native only where it leaves the program: system calls,
+// child processes, hand-off files, the clipboard, the command line.
+//
+// Linux names may hold "\" and cannot hold "/"; model names are the other way round. Converting
+// swaps the two characters inside names as well as turning separators around, so every name
+// survives a round trip. Names are bytes: nothing here looks at their encoding, and there is no
+// length limit on either form.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvane::platform {
+
+// Turns "\" into "/" and "/" into "\"; every other byte is kept.
+std::string SwapSeparators(std::string_view path);
+
+// "X:" followed by nothing or by "\..." becomes the drive's mount point plus the rest. An unknown
+// letter or a text that is not a model path gives nothing.
+std::optional<std::string> ModelToNative(std::string_view modelPath);
+
+// An absolute native path becomes "X:\..." on the drive with the longest mount-point prefix; a
+// trailing "/" is kept as a trailing "\". A relative path gives nothing.
+std::optional<std::string> NativeToModel(std::string_view nativePath);
+
+// Typed input (a copy target, a new folder, the command line): a text starting with "/" is a
+// native absolute path and one starting with "~" is relative to the home folder; both are turned
+// into model paths. Any other text is returned unchanged.
+std::optional<std::string> TypedToModel(std::string_view typed);
+
+// The user's home folder ($HOME, else the password database), native, without a trailing "/".
+std::string HomeFolder();
+
+} // namespace corvane::platform

@@ -1,0 +1,47 @@
+// TTempFolder: a real temporary folder for tests, removed with everything in it afterwards.
+// Paths handed in are relative to the folder and use "/"; Model() gives the model path
+// ("C:\tmp\...\") the file model works with.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvane::test {
+
+class TTempFolder final {
+public:
+  TTempFolder();
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+  ~TTempFolder();
+
+  // Native path of the folder (no trailing "/") or of something inside it.
+  const std::string& Path() const { return Root; }
+  std::string Native(std::string_view relative) const;
+  // Model path of the folder, ending with "\".
+  std::string Model() const;
+  // The same relative to the drive root "C:\", as a panel shows it: "tmp\corvane-test-...\".
+  std::string Rel() const;
+
+  // Makes a file of `size` bytes (folders above it included); returns its native path.
+  std::string File(std::string_view relative, int64_t size = 0);
+  std::string Folder(std::string_view relative);
+  std::string Link(std::string_view relative, std::string_view target);
+  // Sets the modification and access time (seconds since 1970).
+  void SetTime(std::string_view relative, int64_t seconds);
+  void Chmod(std::string_view relative, unsigned mode);
+
+private:
+  std::string Root;
+};
+
+// Runs `body` in a child process that first drops to an unprivileged user, so that permission
+// checks apply even when the tests run as root. Returns the body's result, or -1 when the child
+// failed otherwise. Anything the child reaches must be open to others.
+int RunUnprivileged(int (*body)(void*), void* context);
+
+// Removes a tree without following links (chmod-ing folders where needed).
+void RemoveTree(const std::string& nativePath);
+
+} // namespace corvane::test
