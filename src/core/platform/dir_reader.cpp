@@ -1,10 +1,13 @@
 #include "platform/dir_reader.h"
 
+#include "platform/at_path.h"
+
 #include <fcntl.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace corvane::platform {
 
@@ -24,37 +27,70 @@ bool TDirReader::Open(std::string_view nativeFolder) {
 
   // Names are at most NAME_MAX bytes, so a folder path this short keeps every entry's path valid.
   if (nativeFolder.size() + NAME_MAX + 2 < PATH_MAX) {
-    XattrPath.assign(nativeFolder);
-    if (XattrPath.empty() || XattrPath.back() != '/')
-      XattrPath += '/';
+    XattrPrefix.assign(nativeFolder);
+    if (XattrPrefix.empty() || XattrPrefix.back() != '/')
+      XattrPrefix += '/';
   } else {
-    XattrPath = "/proc/self/fd/" + std::to_string(::dirfd(dir)) + "/";
+    XattrPrefix = "/proc/self/fd/" + std::to_string(::dirfd(dir)) + "/";
   }
-  XattrPrefixLength = XattrPath.size();
-  return true;
-}
 
-bool TDirReader::Next(std::string& name, TFileStatus& status) {
-  while (Dir) {
-    errno = 0;
-    const dirent* entry = ::readdir(Dir.get());
-    if (!entry) {
-      Close();
-      return false;
-    }
+  while (const dirent* entry = ::readdir(dir)) {
     const char* raw = entry->d_name;
     if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
       continue;
-    XattrPath.resize(XattrPrefixLength);
-    XattrPath += raw;
-    if (!StatEntry(::dirfd(Dir.get()), raw, XattrPath.c_str(), status))
+    TItem item;
+    item.NameOffset = Names.size();
+    Names += raw;
+    Names += '\0';
+    Items.push_back(item);
+  }
+
+  const size_t count = Items.size();
+  if (count >= ParallelThreshold && std::thread::hardware_concurrency() > 1) {
+    try {
+      std::thread helper(&TDirReader::Examine, this, count / 2, count);
+      Examine(0, count / 2);
+      helper.join();
+      return true;
+    } catch (const std::system_error&) {
+      // No thread to be had: examine everything here.
+    }
+  }
+  Examine(0, count);
+  return true;
+}
+
+void TDirReader::Examine(size_t first, size_t last) {
+  const int dirFd = ::dirfd(Dir.get());
+  std::string xattrPath = XattrPrefix;
+  const size_t prefixLength = xattrPath.size();
+  for (size_t i = first; i < last; ++i) {
+    TItem& item = Items[i];
+    const char* name = Names.c_str() + item.NameOffset;
+    xattrPath.resize(prefixLength);
+    xattrPath += name;
+    item.Valid = StatEntry(dirFd, name, xattrPath.c_str(), item.Status);
+  }
+}
+
+bool TDirReader::Next(std::string& name, TFileStatus& status) {
+  while (Dir && Position < Items.size()) {
+    const TItem& item = Items[Position++];
+    if (!item.Valid)
       continue;
-    name.assign(raw);
+    name.assign(Names.c_str() + item.NameOffset);
+    status = item.Status;
     return true;
   }
+  Close();
   return false;
 }
 
-void TDirReader::Close() { Dir.reset(); }
+void TDirReader::Close() {
+  Dir.reset();
+  std::string().swap(Names);
+  std::vector<TItem>().swap(Items);
+  Position = 0;
+}
 
 } // namespace corvane::platform

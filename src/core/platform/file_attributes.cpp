@@ -3,8 +3,12 @@
 #include "platform/at_path.h"
 
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <charconv>
 
 namespace corvane::platform {
@@ -20,6 +24,26 @@ std::string_view LastComponent(std::string_view path) {
   const size_t slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
+
+std::optional<uint16_t> ParseStored(const char* text, ssize_t length) {
+  if (length <= 0)
+    return std::nullopt;
+  unsigned value = 0;
+  const auto [end, ec] = std::from_chars(text, text + length, value);
+  if (ec != std::errc() || end != text + length || value > 0xFFFF)
+    return std::nullopt;
+  return static_cast<uint16_t>(value);
+}
+
+// getxattrat (Linux 6.13) looks up one name inside an open folder; the path-taking getxattr walks
+// the whole path again for every entry, which costs a listing as much as examining the entry.
+constexpr long GetxattratNumber = 464; // the same on every architecture
+struct TXattrArgs {
+  uint64_t Value;
+  uint32_t Size;
+  uint32_t Flags;
+};
+std::atomic<bool> GetxattratMissing{false};
 
 } // namespace
 
@@ -42,14 +66,20 @@ uint16_t ComposeAttributes(std::string_view name, bool isFolder, mode_t mode,
 
 std::optional<uint16_t> ReadStoredAttributes(const char* path) {
   char buffer[16];
-  const ssize_t length = ::getxattr(path, AttrXattrName, buffer, sizeof buffer);
-  if (length <= 0)
-    return std::nullopt;
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(buffer, buffer + length, value);
-  if (ec != std::errc() || end != buffer + length || value > 0xFFFF)
-    return std::nullopt;
-  return static_cast<uint16_t>(value);
+  return ParseStored(buffer, ::getxattr(path, AttrXattrName, buffer, sizeof buffer));
+}
+
+std::optional<uint16_t> ReadStoredAttributesAt(int dirFd, const char* name, const char* path) {
+  if (!GetxattratMissing.load(std::memory_order_relaxed)) {
+    char buffer[16];
+    TXattrArgs args{reinterpret_cast<uintptr_t>(buffer), sizeof buffer, 0};
+    const long length =
+        ::syscall(GetxattratNumber, dirFd, name, 0, AttrXattrName, &args, sizeof args);
+    if (length >= 0 || errno != ENOSYS)
+      return ParseStored(buffer, length);
+    GetxattratMissing.store(true, std::memory_order_relaxed);
+  }
+  return ReadStoredAttributes(path);
 }
 
 std::optional<uint16_t> GetFileAttributes(std::string_view nativePath) {

@@ -39,6 +39,9 @@ uint16_t ComposeAttributes(std::string_view name, bool isFolder, mode_t mode,
 
 // The stored value of a path the path-taking calls accept (links are followed).
 std::optional<uint16_t> ReadStoredAttributes(const char* path);
+// The same for `name` inside the folder `dirFd`; `path` names the same file for kernels without
+// the folder-relative call.
+std::optional<uint16_t> ReadStoredAttributesAt(int dirFd, const char* name, const char* path);
 
 // The attributes of a file or folder (links followed), or nothing when it cannot be examined.
 std::optional<uint16_t> GetFileAttributes(std::string_view nativePath);

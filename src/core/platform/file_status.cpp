@@ -66,7 +66,7 @@ bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& 
   // User attributes exist only on regular files and folders; asking for others costs a call.
   std::optional<uint16_t> stored;
   if (xattrPath && (isFolder || S_ISREG(mode)))
-    stored = ReadStoredAttributes(xattrPath);
+    stored = ReadStoredAttributesAt(dirFd, name, xattrPath);
   out.Attr = ComposeAttributes(BaseName(name), isFolder, mode, stored);
   return true;
 }

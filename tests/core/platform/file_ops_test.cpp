@@ -106,5 +106,23 @@ TEST(DirReader, SkipsDotEntriesAndFailsOnMissingFolders) {
   EXPECT_EQ(names, (std::set<std::string>{"empty", "x", ".y"}));
 }
 
+TEST(DirReader, BigFoldersAreExaminedWhole) {
+  TTempFolder dir;
+  const size_t count = TDirReader::ParallelThreshold * 3 / 2 + 1;
+  for (size_t i = 0; i < count; ++i)
+    dir.File(std::to_string(i), static_cast<int64_t>(i));
+  TDirReader reader;
+  ASSERT_TRUE(reader.Open(dir.Path()));
+  std::string name;
+  TFileStatus status;
+  std::set<std::string> seen;
+  while (reader.Next(name, status)) {
+    EXPECT_EQ(status.Size, std::stoll(name)) << name;
+    EXPECT_EQ(status.Kind, TEntryKind::Regular) << name;
+    seen.insert(name);
+  }
+  EXPECT_EQ(seen.size(), count);
+}
+
 } // namespace
 } // namespace corvane::platform
