@@ -60,7 +60,9 @@ bool MakeFolder(const std::string& folder) {
   return true;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
 
 // The baseline: what any listing must do at least.
 long BareList(const std::string& folder) {
@@ -71,8 +73,8 @@ long BareList(const std::string& folder) {
   long long bytes = 0;
   while (const dirent* entry = ::readdir(dir)) {
     struct statx sx {};
-    if (::statx(::dirfd(dir), entry->d_name, AT_SYMLINK_NOFOLLOW,
-                STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+    if (::statx(::dirfd(dir), entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                &sx) == 0) {
       ++count;
       bytes += static_cast<long long>(sx.stx_size);
     }

@@ -53,7 +53,9 @@ TTempFolder::TTempFolder() {
   ::chmod(Root.c_str(), 0777);
 }
 
-TTempFolder::~TTempFolder() { RemoveTree(Root); }
+TTempFolder::~TTempFolder() {
+  RemoveTree(Root);
+}
 
 std::string TTempFolder::Native(std::string_view relative) const {
   std::string path = Root;
@@ -70,7 +72,9 @@ std::string TTempFolder::Model() const {
   return model;
 }
 
-std::string TTempFolder::Rel() const { return Model().substr(3); }
+std::string TTempFolder::Rel() const {
+  return Model().substr(3);
+}
 
 std::string TTempFolder::File(std::string_view relative, int64_t size) {
   const std::string path = Native(relative);
@@ -114,8 +118,8 @@ int RunUnprivileged(int (*body)(void*), void* context) {
   if (child < 0)
     return -1;
   if (child == 0) {
-    if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 ||
-                             ::setresuid(65534, 65534, 65534) != 0))
+    if (::geteuid() == 0 &&
+        (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
       ::_exit(250);
     ::_exit(body(context));
   }

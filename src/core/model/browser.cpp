@@ -249,9 +249,13 @@ std::string TBrowser::EntryName(int index) const {
   return ValidIndex(index) ? Entries[index - 1].EntryName() : std::string();
 }
 
-bool TBrowser::IsFolder(int index) const { return ValidIndex(index) && Entries[index - 1].IsFolder(); }
+bool TBrowser::IsFolder(int index) const {
+  return ValidIndex(index) && Entries[index - 1].IsFolder();
+}
 
-bool TBrowser::IsMarked(int index) const { return ValidIndex(index) && Entries[index - 1].Marked; }
+bool TBrowser::IsMarked(int index) const {
+  return ValidIndex(index) && Entries[index - 1].Marked;
+}
 
 void TBrowser::ToggleMark(int index) {
   if (!ValidIndex(index))

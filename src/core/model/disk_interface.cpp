@@ -9,13 +9,29 @@ TDiskInterface::TDiskInterface(TBrowser* owner, uint8_t sourceKind, std::string 
 
 TDiskInterface::~TDiskInterface() = default;
 
-bool TDiskInterface::BeginCopyIn(std::string_view, std::string_view, int, bool) { return true; }
-bool TDiskInterface::CopyOut(std::string_view, std::string_view, bool) { return false; }
-bool TDiskInterface::CopyIn(std::string_view, std::string_view, bool) { return false; }
-bool TDiskInterface::EndCopyIn() { return true; }
-bool TDiskInterface::BeginDelete() { return true; }
-bool TDiskInterface::EndDelete() { return true; }
-bool TDiskInterface::MakeDir(std::string_view, uint16_t) { return false; }
-bool TDiskInterface::RemoveDir(std::string_view) { return false; }
+bool TDiskInterface::BeginCopyIn(std::string_view, std::string_view, int, bool) {
+  return true;
+}
+bool TDiskInterface::CopyOut(std::string_view, std::string_view, bool) {
+  return false;
+}
+bool TDiskInterface::CopyIn(std::string_view, std::string_view, bool) {
+  return false;
+}
+bool TDiskInterface::EndCopyIn() {
+  return true;
+}
+bool TDiskInterface::BeginDelete() {
+  return true;
+}
+bool TDiskInterface::EndDelete() {
+  return true;
+}
+bool TDiskInterface::MakeDir(std::string_view, uint16_t) {
+  return false;
+}
+bool TDiskInterface::RemoveDir(std::string_view) {
+  return false;
+}
 
 } // namespace corvane

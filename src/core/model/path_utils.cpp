@@ -24,14 +24,18 @@ bool ForceDeleteFile(std::string_view modelPath) {
   return native && platform::DeleteFileAt(*native);
 }
 
-std::string ShortDosPath(std::string_view path) { return std::string(path); }
+std::string ShortDosPath(std::string_view path) {
+  return std::string(path);
+}
 
 void AddBackslash(std::string& path) {
   if (!path.empty() && path.back() != '\\')
     path += '\\';
 }
 
-char UpCaseAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpCaseAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size())

@@ -25,8 +25,8 @@ std::optional<std::string> TStandartDiskInterface::NativePath(std::string_view r
   return platform::ModelToNative(model);
 }
 
-void TStandartDiskInterface::FillEntry(const std::string& name,
-                                       const platform::TFileStatus& status, TFileEntry& entry) {
+void TStandartDiskInterface::FillEntry(const std::string& name, const platform::TFileStatus& status,
+                                       TFileEntry& entry) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos) {
     entry.Name = name;

@@ -5,6 +5,13 @@
 
 namespace corvane::platform {
 
+std::string_view NativeBaseName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1);
+}
+
 bool TAtPath::Resolve(std::string_view nativePath) {
   Owned.Reset();
   while (nativePath.size() > 1 && nativePath.back() == '/')
@@ -17,7 +24,8 @@ bool TAtPath::Resolve(std::string_view nativePath) {
   std::string_view folder = nativePath.substr(0, slash);
   LastName.assign(nativePath.substr(slash + 1));
 
-  TUniqueFd current(::open(nativePath.front() == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  TUniqueFd current(
+      ::open(nativePath.front() == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!current.Valid())
     return false;
   size_t pos = 0;

@@ -16,6 +16,9 @@
 
 namespace corvane::platform {
 
+// The last component of a native path, trailing "/" ignored ("/" stays "/").
+std::string_view NativeBaseName(std::string_view path);
+
 class TAtPath final {
 public:
   // Resolves an absolute or relative native path. Trailing "/" are dropped from the name (the

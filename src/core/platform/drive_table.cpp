@@ -9,7 +9,9 @@ TDriveTable& TDriveTable::Instance() {
   return table;
 }
 
-TDriveTable::TDriveTable() { Reload(); }
+TDriveTable::TDriveTable() {
+  Reload();
+}
 
 void TDriveTable::Reload() {
   DriveList.clear();

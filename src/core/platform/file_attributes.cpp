@@ -18,13 +18,6 @@ namespace {
 constexpr uint16_t StoredFileBits = faHidden | faSystem | faArchive;
 constexpr uint16_t StoredFolderBits = faReadOnly | faHidden | faSystem | faArchive;
 
-std::string_view LastComponent(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/')
-    path.remove_suffix(1);
-  const size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 std::optional<uint16_t> ParseStored(const char* text, ssize_t length) {
   if (length <= 0)
     return std::nullopt;
@@ -90,7 +83,7 @@ std::optional<uint16_t> GetFileAttributes(std::string_view nativePath) {
   if (::fstatat(at.Dir(), at.Name(), &st, 0) != 0)
     return std::nullopt;
   const std::string shortPath = at.ShortPath();
-  return ComposeAttributes(LastComponent(nativePath), S_ISDIR(st.st_mode), st.st_mode,
+  return ComposeAttributes(NativeBaseName(nativePath), S_ISDIR(st.st_mode), st.st_mode,
                            ReadStoredAttributes(shortPath.c_str()));
 }
 
@@ -116,7 +109,7 @@ bool SetFileAttributes(std::string_view nativePath, uint16_t attr) {
       ok = false;
   }
 
-  const std::string_view name = LastComponent(nativePath);
+  const std::string_view name = NativeBaseName(nativePath);
   const std::string shortPath = at.ShortPath();
   const std::optional<uint16_t> stored = ReadStoredAttributes(shortPath.c_str());
   const uint16_t wanted = attr & (isFolder ? StoredFolderBits : StoredFileBits);

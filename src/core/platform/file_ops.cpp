@@ -11,17 +11,6 @@
 
 namespace corvane::platform {
 
-namespace {
-
-std::string_view BaseName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/')
-    path.remove_suffix(1);
-  const size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
-
 bool DeleteFileAt(std::string_view nativePath) {
   TAtPath at;
   if (!at.Resolve(nativePath))
@@ -76,8 +65,8 @@ bool RenameNoReplace(std::string_view nativeFrom, std::string_view nativeTo) {
     }
     if (nativeFrom == nativeTo)
       return true;
-    const std::string fromName(BaseName(nativeFrom));
-    const std::string toName(BaseName(nativeTo));
+    const std::string fromName(NativeBaseName(nativeFrom));
+    const std::string toName(NativeBaseName(nativeTo));
     if (fromName != toName && ::strcasecmp(fromName.c_str(), toName.c_str()) == 0)
       return ::renameat(from.Dir(), from.Name(), to.Dir(), to.Name()) == 0;
     errno = EEXIST;

@@ -13,19 +13,11 @@ namespace corvane::platform {
 
 namespace {
 
-constexpr unsigned StatxMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME |
-                               STATX_MTIME | STATX_BTIME;
+constexpr unsigned StatxMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
 
 TFileTime FromStatx(const statx_timestamp& ts) {
   return TFileTime{ts.tv_sec, ts.tv_nsec};
-}
-
-std::string_view BaseName(const char* path) {
-  std::string_view view(path);
-  while (view.size() > 1 && view.back() == '/')
-    view.remove_suffix(1);
-  const size_t slash = view.rfind('/');
-  return slash == std::string_view::npos ? view : view.substr(slash + 1);
 }
 
 } // namespace
@@ -67,7 +59,7 @@ bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& 
   std::optional<uint16_t> stored;
   if (xattrPath && (isFolder || S_ISREG(mode)))
     stored = ReadStoredAttributesAt(dirFd, name, xattrPath);
-  out.Attr = ComposeAttributes(BaseName(name), isFolder, mode, stored);
+  out.Attr = ComposeAttributes(NativeBaseName(name), isFolder, mode, stored);
   return true;
 }
 

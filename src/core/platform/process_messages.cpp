@@ -16,6 +16,8 @@ void ProcessMessages() {
     hook();
 }
 
-void SetProcessMessagesHook(std::function<void()> hook) { Hook() = std::move(hook); }
+void SetProcessMessagesHook(std::function<void()> hook) {
+  Hook() = std::move(hook);
+}
 
 } // namespace corvane::platform

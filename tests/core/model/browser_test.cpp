@@ -1,3 +1,4 @@
+#include "listing.h"
 #include "model/browser.h"
 #include "model/standart_disk_interface.h"
 #include "platform/file_ops.h"
@@ -14,23 +15,10 @@
 namespace corvane {
 namespace {
 
+using test::Listing;
+using test::Marked;
+using test::Names;
 using test::TTempFolder;
-using Names = std::vector<std::string>;
-
-Names Listing(const TBrowser& browser) {
-  Names names;
-  for (int i = 1; i <= browser.Count(); ++i)
-    names.push_back(browser.EntryName(i));
-  return names;
-}
-
-Names Marked(const TBrowser& browser) {
-  Names names;
-  for (int i = 1; i <= browser.Count(); ++i)
-    if (browser.IsMarked(i))
-      names.push_back(browser.EntryName(i));
-  return names;
-}
 
 class BrowserTest : public ::testing::Test {
 protected:

@@ -1,3 +1,4 @@
+#include "listing.h"
 #include "model/browser.h"
 #include "platform/dir_reader.h"
 #include "temp_folder.h"
@@ -10,15 +11,9 @@
 namespace corvane {
 namespace {
 
+using test::Listing;
+using test::Names;
 using test::TTempFolder;
-using Names = std::vector<std::string>;
-
-Names Listing(const TBrowser& browser) {
-  Names names;
-  for (int i = 1; i <= browser.Count(); ++i)
-    names.push_back(browser.EntryName(i));
-  return names;
-}
 
 const std::string Accented = "\xc3\xa9t\xc3\xa9.txt"; // starts with a byte above 127
 
@@ -57,32 +52,50 @@ TEST_F(SortTest, KeysOrderEveryModeWithTheClassFlags) {
   };
   const std::string A = Accented;
   const Case cases[] = {
-      {smName, false, false,
+      {smName,
+       false,
+       false,
        {"..", "Alpha", "alpha.txt", "beta", "huge.dat", "large.dat", "run.exe", "Tool.bat",
         "zeta.txt", A}},
-      {smName, true, false,
+      {smName,
+       true,
+       false,
        {"..", "Alpha", "beta", "alpha.txt", "huge.dat", "large.dat", "run.exe", "Tool.bat",
         "zeta.txt", A}},
-      {smName, true, true,
+      {smName,
+       true,
+       true,
        {"..", "Alpha", "beta", "run.exe", "Tool.bat", "alpha.txt", "huge.dat", "large.dat",
         "zeta.txt", A}},
-      {smName, false, true,
+      {smName,
+       false,
+       true,
        {"..", "run.exe", "Tool.bat", "Alpha", "alpha.txt", "beta", "huge.dat", "large.dat",
         "zeta.txt", A}},
-      {smExtension, false, false,
+      {smExtension,
+       false,
+       false,
        {"..", "Alpha", "beta", "Tool.bat", "huge.dat", "large.dat", "run.exe", "alpha.txt",
         "zeta.txt", A}},
-      {smExtension, true, true,
+      {smExtension,
+       true,
+       true,
        {"..", "Alpha", "beta", "Tool.bat", "run.exe", "huge.dat", "large.dat", "alpha.txt",
         "zeta.txt", A}},
       // Largest first; folders, not yet measured, are 0 bytes and come by name.
-      {smSize, true, false,
+      {smSize,
+       true,
+       false,
        {"..", "Alpha", "beta", "huge.dat", "large.dat", "zeta.txt", "alpha.txt", "run.exe",
         "Tool.bat", A}},
-      {smSize, false, false,
+      {smSize,
+       false,
+       false,
        {"..", "huge.dat", "large.dat", "zeta.txt", "alpha.txt", "run.exe", "Tool.bat", A, "Alpha",
         "beta"}},
-      {smSize, true, true,
+      {smSize,
+       true,
+       true,
        {"..", "Alpha", "beta", "run.exe", "Tool.bat", "huge.dat", "large.dat", "zeta.txt",
         "alpha.txt", A}},
   };
@@ -110,7 +123,8 @@ TEST_F(SortTest, ReadingOrderIsTheSourcesOrderWithinEachClass) {
 }
 
 TEST(Sort, EqualKeysComeOutInRawByteOrderWhateverTheReadingOrder) {
-  for (const Names& made : {Names{"readme", "README", "Readme"}, Names{"Readme", "readme", "README"}}) {
+  for (const Names& made :
+       {Names{"readme", "README", "Readme"}, Names{"Readme", "readme", "README"}}) {
     TTempFolder dir;
     for (const auto& name : made)
       dir.File(name);
@@ -164,8 +178,8 @@ TEST(Sort, DateOrderIsNewestCreatedFirstThenName) {
       Dated("month", 2024, 4, 30, 23, 0, 0),
   };
   ASSERT_TRUE(browser.OpenSource(std::make_unique<TMemorySource>(items), ""));
-  EXPECT_EQ(Listing(browser), (Names{"newest.txt", "same-a.txt", "same-b.txt", "month.txt",
-                                     "old.txt"}));
+  EXPECT_EQ(Listing(browser),
+            (Names{"newest.txt", "same-a.txt", "same-b.txt", "month.txt", "old.txt"}));
 }
 
 } // namespace

@@ -21,7 +21,9 @@ std::string Read(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+void Write(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
 
 TEST(RenameNoReplace, NeverReplacesAnotherFile) {
   TTempFolder dir;
