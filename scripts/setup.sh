@@ -17,7 +17,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev
   fonts-dejavu-core fonts-liberation2 tzdata"
 # Tests and screenshots.
-PACKAGES_TEST="libgtest-dev xvfb xauth"
+PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools"
 
 install_packages() {
   if [ "${CORVANE_SKIP_APT:-0}" = 1 ]; then

@@ -109,6 +109,14 @@ void TTempFolder::SetTime(std::string_view relative, int64_t seconds) {
   ::utimensat(AT_FDCWD, Native(relative).c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
+bool TTempFolder::Touch(const std::string& nativePath) {
+  const int fd = ::open(nativePath.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (fd < 0)
+    return false;
+  ::close(fd);
+  return true;
+}
+
 void TTempFolder::Chmod(std::string_view relative, unsigned mode) {
   ::chmod(Native(relative).c_str(), mode);
 }

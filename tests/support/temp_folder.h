@@ -31,6 +31,8 @@ public:
   // Sets the modification and access time (seconds since 1970).
   void SetTime(std::string_view relative, int64_t seconds);
   void Chmod(std::string_view relative, unsigned mode);
+  // Makes an empty file at a native path; false when it cannot.
+  static bool Touch(const std::string& nativePath);
 
 private:
   std::string Root;

@@ -1,6 +1,7 @@
 #include "platform/dir_reader.h"
 
 #include "platform/at_path.h"
+#include "platform/fat_attributes.h"
 
 #include <fcntl.h>
 
@@ -34,6 +35,7 @@ bool TDirReader::Open(std::string_view nativeFolder) {
     XattrPrefix = "/proc/self/fd/" + std::to_string(::dirfd(dir)) + "/";
   }
 
+  OnFat = TFatAttributeLayer::Current().IsFat(::dirfd(dir));
   while (const dirent* entry = ::readdir(dir)) {
     const char* raw = entry->d_name;
     if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
@@ -69,7 +71,7 @@ void TDirReader::Examine(size_t first, size_t last) {
     const char* name = Names.c_str() + item.NameOffset;
     xattrPath.resize(prefixLength);
     xattrPath += name;
-    item.Valid = StatEntry(dirFd, name, xattrPath.c_str(), item.Status);
+    item.Valid = StatEntry(dirFd, name, xattrPath.c_str(), item.Status, OnFat);
   }
 }
 
@@ -91,6 +93,7 @@ void TDirReader::Close() {
   std::string().swap(Names);
   std::vector<TItem>().swap(Items);
   Position = 0;
+  OnFat = false;
 }
 
 } // namespace corvane::platform

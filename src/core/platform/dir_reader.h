@@ -47,6 +47,7 @@ private:
   std::string Names;
   std::vector<TItem> Items;
   size_t Position = 0;
+  bool OnFat = false; // the folder is on a FAT volume, which keeps the attribute bits itself
   // getxattr takes paths only: the folder's path (or its descriptor under /proc) plus the name.
   std::string XattrPrefix;
 };

@@ -1,7 +1,10 @@
 #include "platform/file_attributes.h"
 
 #include "platform/at_path.h"
+#include "platform/fat_attributes.h"
+#include "platform/unique_fd.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
@@ -75,6 +78,30 @@ std::optional<uint16_t> ReadStoredAttributesAt(int dirFd, const char* name, cons
   return ReadStoredAttributes(path);
 }
 
+uint16_t ComposeFatAttributes(std::string_view name, bool isFolder, uint16_t fatBits) {
+  uint16_t attr = fatBits & (faReadOnly | faHidden | faSystem | faArchive);
+  if (isFolder)
+    attr |= faDirectory;
+  if (!name.empty() && name.front() == '.')
+    attr |= faHidden;
+  return attr;
+}
+
+namespace {
+
+// An open descriptor of a regular file or folder on a FAT volume, for the FAT ioctls; invalid
+// elsewhere. Special files are never opened.
+TUniqueFd OpenOnFat(const TAtPath& at, const struct stat& st) {
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+    return TUniqueFd();
+  TUniqueFd fd(::openat(at.Dir(), at.Name(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.Valid() && !TFatAttributeLayer::Current().IsFat(fd.Get()))
+    fd.Reset();
+  return fd;
+}
+
+} // namespace
+
 std::optional<uint16_t> GetFileAttributes(std::string_view nativePath) {
   TAtPath at;
   if (!at.Resolve(nativePath))
@@ -82,6 +109,12 @@ std::optional<uint16_t> GetFileAttributes(std::string_view nativePath) {
   struct stat st {};
   if (::fstatat(at.Dir(), at.Name(), &st, 0) != 0)
     return std::nullopt;
+  if (const TUniqueFd fat = OpenOnFat(at, st); fat.Valid()) {
+    uint32_t bits = 0;
+    if (TFatAttributeLayer::Current().Get(fat.Get(), bits))
+      return ComposeFatAttributes(NativeBaseName(nativePath), S_ISDIR(st.st_mode),
+                                  static_cast<uint16_t>(bits));
+  }
   const std::string shortPath = at.ShortPath();
   return ComposeAttributes(NativeBaseName(nativePath), S_ISDIR(st.st_mode), st.st_mode,
                            ReadStoredAttributes(shortPath.c_str()));
@@ -95,6 +128,15 @@ bool SetFileAttributes(std::string_view nativePath, uint16_t attr) {
   if (::fstatat(at.Dir(), at.Name(), &st, 0) != 0)
     return false;
   const bool isFolder = S_ISDIR(st.st_mode);
+  if (const TUniqueFd fat = OpenOnFat(at, st); fat.Valid()) {
+    // The volume keeps the bits itself; the folder and volume bits are the kernel's to keep.
+    constexpr uint32_t ours = faReadOnly | faHidden | faSystem | faArchive;
+    uint32_t bits = 0;
+    if (!TFatAttributeLayer::Current().Get(fat.Get(), bits))
+      return false;
+    const uint32_t wanted = (bits & ~ours) | (attr & ours);
+    return wanted == bits || TFatAttributeLayer::Current().Set(fat.Get(), wanted);
+  }
   bool ok = true;
 
   if (!isFolder) {

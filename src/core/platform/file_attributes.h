@@ -9,7 +9,8 @@
 // - system and archive: stored only. Without a stored value system is off and archive is on for
 //   files, off for folders.
 // The stored value is the extended attribute "user.corvane.attr", the bits as decimal text. Where
-// extended attributes are not supported a change of a stored bit fails quietly.
+// extended attributes are not supported a change of a stored bit fails quietly. FAT volumes keep
+// all four bits themselves, and those are used there instead (fat_attributes.h).
 #pragma once
 
 #include <sys/types.h>
@@ -36,6 +37,9 @@ inline constexpr const char* AttrXattrName = "user.corvane.attr";
 // (nothing when the entry has none).
 uint16_t ComposeAttributes(std::string_view name, bool isFolder, mode_t mode,
                            std::optional<uint16_t> stored);
+
+// The attributes shown for an entry on a FAT volume, given the bits the volume keeps.
+uint16_t ComposeFatAttributes(std::string_view name, bool isFolder, uint16_t fatBits);
 
 // The stored value of a path the path-taking calls accept (links are followed).
 std::optional<uint16_t> ReadStoredAttributes(const char* path);

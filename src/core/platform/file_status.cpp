@@ -1,6 +1,7 @@
 #include "platform/file_status.h"
 
 #include "platform/at_path.h"
+#include "platform/fat_attributes.h"
 #include "platform/file_attributes.h"
 
 #include <fcntl.h>
@@ -22,7 +23,7 @@ TFileTime FromStatx(const statx_timestamp& ts) {
 
 } // namespace
 
-bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& out) {
+bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& out, bool onFat) {
   struct statx sx {};
   if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, StatxMask, &sx) != 0)
     return false;
@@ -55,6 +56,11 @@ bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& 
   out.Created = (sx.stx_mask & STATX_BTIME) ? FromStatx(sx.stx_btime) : out.Written;
 
   const bool isFolder = out.IsFolder();
+  uint16_t fatBits = 0;
+  if (onFat && (isFolder || S_ISREG(mode)) && ReadFatAttributesAt(dirFd, name, fatBits)) {
+    out.Attr = ComposeFatAttributes(NativeBaseName(name), isFolder, fatBits);
+    return true;
+  }
   // User attributes exist only on regular files and folders; asking for others costs a call.
   std::optional<uint16_t> stored;
   if (xattrPath && (isFolder || S_ISREG(mode)))

@@ -38,9 +38,11 @@ struct TFileStatus {
 };
 
 // Examines `name` inside the folder `dirFd` (or a path with AT_FDCWD). `xattrPath` names the same
-// file for getxattr; nullptr skips the stored attributes. False, with errno set, when the entry
-// cannot be examined (it vanished, or the folder cannot be searched).
-bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& out);
+// file for getxattr; nullptr skips the stored attributes. `onFat` takes the attribute bits from
+// the FAT volume instead. False, with errno set, when the entry cannot be examined (it vanished,
+// or the folder cannot be searched).
+bool StatEntry(int dirFd, const char* name, const char* xattrPath, TFileStatus& out,
+               bool onFat = false);
 
 // The same for a native path of any length.
 bool StatPath(std::string_view nativePath, TFileStatus& out);

@@ -28,8 +28,9 @@ std::optional<std::string> ModelToNative(std::string_view modelPath) {
   const std::string_view rest = modelPath.substr(2);
   if (!rest.empty() && rest.front() != '\\')
     return std::nullopt;
+  // An absent volume has no native place: its mount point is then a folder of another drive.
   const TDrive* drive = TDriveTable::Instance().Find(modelPath[0]);
-  if (!drive)
+  if (!drive || !drive->Mounted || drive->MountPoint.empty())
     return std::nullopt;
   std::string native = drive->MountPoint;
   if (native == "/")
