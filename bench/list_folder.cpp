@@ -1,9 +1,9 @@
 // list_folder: reading and sorting a folder of 100,000 files, against a bare readdir + statx loop
 // over the same folder in the same run, and the model's heap memory per listed entry.
 //
-// The folder is made once under $CORVANE_BENCH_DIR (default /tmp/corvane-bench) and reused. Each
-// side runs several times, alternating, and the fastest run of each counts, so that a cold cache
-// or a busy moment does not decide the ratio.
+// Each side runs several times, alternating, and the fastest run of each counts, so that a cold
+// cache or a busy moment does not decide the ratio.
+#include "bench_folder.h"
 #include "model/browser.h"
 #include "platform/native_path.h"
 
@@ -20,45 +20,12 @@
 
 namespace {
 
-constexpr int FileCount = 100000;
+namespace bench = corvane::bench;
+
+constexpr int FileCount = bench::BenchFileCount;
 constexpr int Rounds = 5;
 
 using Clock = std::chrono::steady_clock;
-
-std::string BenchFolder() {
-  const char* base = std::getenv("CORVANE_BENCH_DIR");
-  std::string folder = base && *base ? base : "/tmp/corvane-bench";
-  ::mkdir(folder.c_str(), 0755);
-  folder += "/list_folder_100k";
-  return folder;
-}
-
-bool MakeFolder(const std::string& folder) {
-  const std::string done = folder + ".complete";
-  if (::access(done.c_str(), F_OK) == 0)
-    return true;
-  std::printf("making %d files in %s ...\n", FileCount, folder.c_str());
-  ::mkdir(folder.c_str(), 0755);
-  char name[64];
-  for (int i = 0; i < FileCount; ++i) {
-    // Mixed names, extensions and sizes, so that sorting has real work to do.
-    static const char* const exts[] = {"txt", "cpp", "h", "jpg", "tar.gz", "md"};
-    const long long n = i;
-    std::snprintf(name, sizeof name, "/%c%07lld_file.%s", static_cast<char>('a' + n * 7919 % 26),
-                  n * 104729 % FileCount, exts[i % 6]);
-    const int fd = ::open((folder + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-      return false;
-    if (i % 10 == 0 && ::ftruncate(fd, i) != 0) {
-      ::close(fd);
-      return false;
-    }
-    ::close(fd);
-  }
-  const int fd = ::open(done.c_str(), O_WRONLY | O_CREAT, 0644);
-  ::close(fd);
-  return true;
-}
 
 double Seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
@@ -91,8 +58,8 @@ size_t HeapInUse() {
 } // namespace
 
 int main() {
-  const std::string folder = BenchFolder();
-  if (!MakeFolder(folder)) {
+  const std::string folder = corvane::bench::BenchFolder();
+  if (!corvane::bench::MakeBenchFolder(folder)) {
     std::printf("cannot make the benchmark folder %s\n", folder.c_str());
     return 1;
   }

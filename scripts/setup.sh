@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 
 # Build and run.
-PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev
+PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev libx11-dev libxcb1-dev
   fonts-dejavu-core fonts-liberation2 tzdata"
 # Tests and screenshots.
 PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools"

@@ -2,13 +2,14 @@
 
 #include "platform/native_path.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -22,21 +23,32 @@ void MakeParents(const std::string& path) {
     ::mkdir(path.substr(0, slash).c_str(), 0777);
 }
 
-// Both walks run with FTW_CHDIR and use the name inside the current folder, so that trees deeper
-// than PATH_MAX are removed too.
-int RemoveOne(const char* path, const struct stat*, int type, struct FTW* ftw) {
-  const char* name = path + ftw->base;
-  if (type == FTW_DP)
-    ::rmdir(name);
-  else
-    ::unlink(name);
-  return 0;
-}
-
-int OpenUp(const char* path, const struct stat* st, int type, struct FTW* ftw) {
-  if (type == FTW_D || type == FTW_DNR)
-    ::chmod(path + ftw->base, (st->st_mode & 07777) | 0700);
-  return 0;
+// Removes one entry of an open folder, a folder with everything in it, by descriptors only: no
+// path grows with the depth, so trees deeper than PATH_MAX go too, and links are never followed.
+void RemoveAt(int parentFd, const char* name) {
+  struct stat st {};
+  if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return;
+  if (!S_ISDIR(st.st_mode)) {
+    ::unlinkat(parentFd, name, 0);
+    return;
+  }
+  ::fchmodat(parentFd, name, (st.st_mode & 07777) | 0700, 0);
+  const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    if (DIR* dir = ::fdopendir(fd)) {
+      std::vector<std::string> names;
+      while (const dirent* entry = ::readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+          names.emplace_back(entry->d_name);
+      for (const auto& child : names)
+        RemoveAt(::dirfd(dir), child.c_str());
+      ::closedir(dir);
+    } else {
+      ::close(fd);
+    }
+  }
+  ::unlinkat(parentFd, name, AT_REMOVEDIR);
 }
 
 } // namespace
@@ -138,13 +150,7 @@ int RunUnprivileged(int (*body)(void*), void* context) {
 }
 
 void RemoveTree(const std::string& nativePath) {
-  const int here = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  ::nftw(nativePath.c_str(), OpenUp, 16, FTW_PHYS | FTW_CHDIR);
-  ::nftw(nativePath.c_str(), RemoveOne, 16, FTW_PHYS | FTW_DEPTH | FTW_CHDIR);
-  if (here >= 0) {
-    [[maybe_unused]] const int back = ::fchdir(here);
-    ::close(here);
-  }
+  RemoveAt(AT_FDCWD, nativePath.c_str());
 }
 
 } // namespace corvane::test

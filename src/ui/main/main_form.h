@@ -1,20 +1,170 @@
-// TForm1: the main window. It owns the two file panels, the drive bars, the command line, the hot
-// buttons and the status line; for now it is the bare window the program starts with.
+// TForm1: the main window, the spine of the program. It owns the two file panels, the drive bars,
+// the command line, the hot buttons, the status line, the tray icon and the timers; it decides
+// which panel is active, lays the window out (the two panels share the width at SplitRatio, which
+// the user drags), and starts and ends the program in a fixed order of steps.
+//
+// Children are placed by the layout code rather than by Qt layouts: the positions are part of
+// how the window behaves (the splitter band, the bars that appear and vanish, the status line
+// placed from the right) and are computed exactly.
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSlider;
+class QSystemTrayIcon;
+class QTimer;
+class QToolButton;
 
 namespace corvane {
+
+class TFPanel;
+class TPauseHotKey;
+
+// The main window's own settings, with the values a first start uses.
+struct TMainSettings {
+  bool Show_ToolBar = true;
+  bool Show_StatusBar = true;
+  bool Show_DriveBar = true;
+  bool Show_Buttons = true;
+  bool SysTrayIcon = false;
+  bool OnTop = false;
+  bool AutoSave = true;
+  bool ConfirmExit = false;
+  bool DelToRecycle = false;
+  int SplitterGap = 7;
+  int Left_Style = 1;
+  int Right_Style = 1;
+  int Left = 0;
+  int Top = 0;
+  int Width = 640;
+  int Height = 453;
+  QString Language = QStringLiteral("ENGLISH");
+  QString EditorType = QStringLiteral("int");
+  QString EditorName = QStringLiteral("notepad.exe");
+  int Init_scheme = 0;
+};
 
 class TForm1 final : public QMainWindow {
   Q_OBJECT
 
 public:
   explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TFPanel* ActivePanel() const;
+  TFPanel* OtherPanel() const;
+  TFPanel* LeftPanel() const { return PanelLeft; }
+  TFPanel* RightPanel() const { return PanelRight; }
+
+  // Makes a side active; "Show" also draws both cursor bars.
+  void SetActive(const QString& side, TFPanel* panel, const QString& redraw);
+  void ActiveLeft(const QString& word);
+  void ActiveRight(const QString& word);
+  void Update_AllPanels();
+  void Update_FilePanel(TFPanel* panel);
+  void Update_HotDrives();
+  void ChangeDrive(const QString& side);
+  void ChangeFilePos(int index);
+  void ChangeFolderEv(const QString& side);
+  void AddFileToHistory(const std::string& name);
+  void File_Work(const std::string& path);
+
+  // Lays out the window's children for its current size.
+  void FormResize();
+  // Fits the window to the screen's work area.
+  void RButClick();
+  // Applies the bar visibility settings to the bars' heights.
+  void ApplyBarSettings();
+  // Sets the panels' view modes from the stored styles, mending impossible combinations.
+  void ApplyViewStyles(int leftStyle, int rightStyle);
+
+  // Splitter handling on the window's own area (not on a child), in client coordinates.
+  void SplitterPress(Qt::MouseButton button, QPoint position);
+  void SplitterMove(QPoint position);
+  void SplitterRelease();
+  bool SplitterDragging() const { return Dragging; }
+
+  TMainSettings Settings;
+  double SplitRatio = 0.5;
+  QString ActiveSide = QStringLiteral("Left");
+  std::string ProgramFolder;
+
+  QWidget* ClientArea = nullptr;
+  QWidget* Panel3 = nullptr;
+  QWidget* ToolBar = nullptr;
+  QWidget* DriveBarLeft = nullptr;
+  QWidget* DriveBarRight = nullptr;
+  QWidget* Panel_Down = nullptr;
+  QWidget* Panel_Dos = nullptr;
+  QLabel* ComRead = nullptr;
+  QLineEdit* ComLine = nullptr;
+  QWidget* HotKeyBox = nullptr;
+  std::array<QPushButton*, 7> HotButtons{}; // F2 .. F8
+  QWidget* StatusBar1 = nullptr;
+  QToolButton* b_pause = nullptr;
+  QToolButton* b_cont = nullptr;
+  QToolButton* b_stop = nullptr;
+  QSlider* PosBar = nullptr;
+  QLabel* Label2 = nullptr;
+  QSlider* VolBar = nullptr;
+  QLabel* Label1 = nullptr;
+  QWidget* Panel5 = nullptr;
+  QWidget* Panel6 = nullptr;
+  QWidget* PanelSearch = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QListWidget* ComHist = nullptr;
+  QListWidget* ComList = nullptr;
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* PopupMenu2 = nullptr;
+  QMenu* MainPopup = nullptr;
+  QSystemTrayIcon* RxTrayIcon1 = nullptr;
+  QTimer* TimerMain = nullptr;
+  QTimer* Timer3 = nullptr;
+  QToolButton* RxSpeedButton10 = nullptr;
+  QLineEdit* RenameBox = nullptr;
 
 protected:
-  // Closing the main window ends the program, even while other windows are open.
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void FormCreate();
+  void Super_Global();
+  void FilePanels_Init();
+  void CreateHotDrives();
+  void Global_Init();
+  void Default_Init();
+  void Load_INI();
+  void PostLoadInit();
+  void Load_Language();
+  void Init_ToolBar();
+  void GetFilesColors();
+  void Load_ArcParams();
+  void Last_Init();
+  void CreateComponents();
+  void CreateStatusLine();
+  void UpdateTrayIcon();
+  void TimerMainTimer();
+  int SplitBandTop() const;
+
+  TFPanel* PanelLeft = nullptr;
+  TFPanel* PanelRight = nullptr;
+  std::unique_ptr<TPauseHotKey> PauseKey;
+  bool Dragging = false;
+  int DriveBarFullWidth = 6;
 };
 
 } // namespace corvane
