@@ -319,13 +319,16 @@ void TFPanel::PaintEntry(int offset, bool underCursor) {
       p.setClipping(false);
     };
     column(name + 3, sizeRight, sizeText);
+    // ".." is made by the browser and has no time of its own to show.
+    const bool dated = !entry->IsUpEntry();
     const int dateLeft = name + Settings.Stolbik_FileType + 3;
     if (Settings.Stolbik_Date > 2)
       column(dateLeft, std::min(dateLeft + Settings.Stolbik_Date - 4, width() - 5),
-             DateText(entry->Written, false));
+             dated ? DateText(entry->Written, false) : QString());
     const int timeLeft = name + Settings.Stolbik_FileType + Settings.Stolbik_Date + 3;
     column(timeLeft, width() - 5,
-           TwoDigits(entry->Written.Hour) + ':' + TwoDigits(entry->Written.Minute));
+           dated ? TwoDigits(entry->Written.Hour) + ':' + TwoDigits(entry->Written.Minute)
+                 : QString());
   }
   update(QRect(cell.left(), cell.top(), width() - cell.left(), cell.height() + 1));
 }

@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,18 @@ TEST(MainForm, SplitterKeepsFortyPixelsAndResetsOnRightClick) {
   EXPECT_DOUBLE_EQ(form.SplitRatio, 0.5);
   EXPECT_EQ(form.LeftPanel()->width(),
             static_cast<int>(std::lround(form.ClientArea->width() * 0.5)) - 3);
+}
+
+TEST(MainForm, FitToScreenFillsTheWorkArea) {
+  TForm1 form;
+  form.show();
+  form.move(30, 40);
+  form.RButClick();
+  const QScreen* screen = form.screen();
+  ASSERT_NE(screen, nullptr);
+  EXPECT_EQ(form.pos(), QPoint(0, 0));
+  EXPECT_EQ(form.width(), screen->geometry().width());
+  EXPECT_EQ(form.height(), screen->availableGeometry().height());
 }
 
 TEST(MainForm, ClickingTheOtherPanelMakesItActive) {
