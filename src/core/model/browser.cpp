@@ -92,10 +92,13 @@ bool TBrowser::ReadFolder() {
   if (!IsAtRoot)
     read.push_back(TFileEntry::MakeUpEntry());
   const size_t first = read.size();
+  LastReadError = 0;
   if (Source) {
     TFileEntry entry;
     std::string fullName;
-    for (bool more = Source->FindFirst(Rel, entry); more; more = Source->FindNext(entry)) {
+    bool more = Source->FindFirst(Rel, entry);
+    LastReadError = more ? 0 : Source->LastError;
+    for (; more; more = Source->FindNext(entry)) {
       entry.Attr &= 127;
       if (filter && !entry.IsFolder()) {
         fullName = entry.Name;

@@ -82,6 +82,8 @@ public:
   bool AtRoot() const { return IsAtRoot; }
   const std::string& RelPath() const { return Rel; }
   const std::string& RootPath() const { return Root; }
+  // 0 when the last ReadFolder could list the folder, else the system's error number.
+  int ReadError() const { return LastReadError; }
   uint8_t SourceKind() const { return Kind; }
 
   // Settings the owner changes; they take effect at the next ReadFolder.
@@ -105,6 +107,7 @@ private:
   int MarkedCount = 0;
   int64_t MarkedBytes = 0;
   bool IsAtRoot = false;
+  int LastReadError = 0;
   std::string Rel;
   std::string Root;
   uint8_t Kind = skFolder;

@@ -53,6 +53,10 @@ public:
   // 11. Removes an empty folder.
   virtual bool RemoveDir(std::string_view name);
 
+  // Why the last FindFirst found nothing: 0 for an empty folder, else the system's error number
+  // (the folder is missing or cannot be read), so that callers can tell the two apart.
+  int LastError = 0;
+
   std::unique_ptr<TDiskInterface> Parent; // the source below this one, if any
   uint8_t SourceKind;
   std::string SavedRelPath; // the owner's RelPath when a source was pushed on top of this one

@@ -5,6 +5,8 @@
 #include "platform/file_ops.h"
 #include "platform/native_path.h"
 
+#include <cerrno>
+
 namespace corvane {
 
 std::string NormalizeSourceRoot(std::string_view root) {
@@ -48,9 +50,16 @@ void TStandartDiskInterface::FillEntry(const std::string& name, const platform::
 bool TStandartDiskInterface::FindFirst(std::string_view folder, TFileEntry& entry) {
   std::string relative(folder);
   AddBackslash(relative);
+  LastError = 0;
   const auto native = NativePath(relative);
-  if (!native || !Reader.Open(*native))
+  if (!native) {
+    LastError = ENODEV;
     return false;
+  }
+  if (!Reader.Open(*native)) {
+    LastError = errno ? errno : EIO;
+    return false;
+  }
   return FindNext(entry);
 }
 

@@ -87,6 +87,11 @@ std::optional<TDriveFigures> TDriveProbe::Query(const std::string& nativeFolder)
     std::thread([answer, shared = Shared, query = QueryFunction, nativeFolder] {
       TDriveFigures figures;
       const bool ok = query(nativeFolder, figures);
+      // No longer in flight before the answer is given: the caller may ask again at once.
+      {
+        std::lock_guard lock(shared->Mutex);
+        shared->InFlight.erase(nativeFolder);
+      }
       {
         std::lock_guard lock(answer->Mutex);
         answer->Ok = ok;
@@ -94,8 +99,6 @@ std::optional<TDriveFigures> TDriveProbe::Query(const std::string& nativeFolder)
         answer->Finished = true;
       }
       answer->Done.notify_all();
-      std::lock_guard lock(shared->Mutex);
-      shared->InFlight.erase(nativeFolder);
     }).detach();
   } catch (const std::system_error&) {
     std::lock_guard lock(Shared->Mutex);

@@ -1,5 +1,6 @@
 #include "main/main_form.h"
 
+#include "main/asker.h"
 #include "main/fonts.h"
 #include "main/pause_hot_key.h"
 #include "main/pictures.h"
@@ -9,13 +10,14 @@
 #include "platform/program_folder.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -233,6 +235,30 @@ void TForm1::FilePanels_Init() {
     panel->OnChangeDrive = [this](const QString& side) { ChangeDrive(side); };
     panel->OnFileWork = [this](const std::string& path) { File_Work(path); };
     panel->OnFileEntered = [this](const std::string& name) { AddFileToHistory(name); };
+    panel->OnProgramRun = [this](const std::string& name, const std::string& path) {
+      AddFileToHistory(name);
+      ComHist->addItem(QString::fromUtf8(path.data(), qsizetype(path.size())));
+    };
+    panel->OnError = [this](const QString& text) { TAsker::Current().Error(this, text); };
+    panel->OnKeyPreview = [this](bool on) { KeyPreview = on; };
+    panel->OnMousePress = [this] {
+      if (ComHist->isVisible())
+        ComHist->hide();
+      if (RenameBox && RenameBox->isVisible())
+        RenameBox->hide();
+      if (PanelSearch->isVisible())
+        PanelSearch->hide();
+    };
+    panel->OnContextMenu = [this](QPoint at) {
+      if (!MainPopup->actions().isEmpty())
+        MainPopup->popup(at);
+    };
+    panel->OnDragDrop = [this, panel](const std::string&) {
+      // A drop onto a panel that shows an archive copies nothing.
+      TFPanel* target = panel == PanelLeft ? PanelRight : PanelLeft;
+      if (target->Browser.SourceKind() == skFolder)
+        CopyCommand();
+    };
   }
   PanelLeft->OnActive = [this](const QString& word) { ActiveLeft(word); };
   PanelRight->OnActive = [this](const QString& word) { ActiveRight(word); };
@@ -324,6 +350,7 @@ void TForm1::Last_Init() {
   });
   PauseKey->Register();
   TimerMain->start();
+  qApp->installEventFilter(this);
   ChangeFolderEv(ActiveSide);
   if (Settings.Init_scheme >= 1 && Settings.Init_scheme <= 4)
     Settings.Init_scheme = 0; // the colour schemes arrive with the command table
@@ -450,6 +477,147 @@ void TForm1::AddFileToHistory(const std::string& name) {
 
 void TForm1::File_Work(const std::string&) {}
 
+void TForm1::CopyCommand() {
+  if (OnCopyCommand)
+    OnCopyCommand();
+}
+
+void TForm1::SelectGroup(bool select, bool withFolders) {
+  if (OnSelectGroup)
+    OnSelectGroup(select, withFolders);
+}
+
+bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+  const Qt::KeyboardModifiers shift =
+      modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  const bool keypad = modifiers & Qt::KeypadModifier;
+  const bool ctrl = shift == Qt::ControlModifier;
+  const bool alt = shift == Qt::AltModifier;
+  const bool gray =
+      keypad && (key == Qt::Key_Plus || key == Qt::Key_Minus || key == Qt::Key_Asterisk);
+  const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+  // Letters go into the command line; keys that are commands do not.
+  ComLine->setReadOnly(gray || enter || key == Qt::Key_Escape || alt || ctrl);
+  if (key == Qt::Key_Escape && RenameBox && RenameBox->isVisible())
+    RenameBox->hide();
+  if (RenameBox && RenameBox->isVisible())
+    return false;
+  TFPanel* panel = ActivePanel();
+  if (panel->ViewMode != TFPanel::vmBrief && panel->ViewMode != TFPanel::vmFull)
+    return false;
+  if (PanelSearch->isVisible() && !alt && !ctrl)
+    return false;
+
+  const bool lineEmpty = ComLine->text().isEmpty();
+  bool handled = false;
+  if (enter && shift == Qt::NoModifier && lineEmpty) {
+    panel->OpenCurrent();
+    handled = true;
+  }
+  if ((key == Qt::Key_Right || key == Qt::Key_Left) && ctrl && lineEmpty) {
+    panel->NextReadyDrive(key == Qt::Key_Right ? +1 : -1);
+    return true;
+  }
+  switch (key) {
+  case Qt::Key_Up:
+    panel->CursorUp();
+    return true;
+  case Qt::Key_Down:
+    panel->CursorDown();
+    return true;
+  case Qt::Key_Right:
+  case Qt::Key_PageDown:
+    if (!ctrl) {
+      panel->CursorRight();
+      return true;
+    }
+    break;
+  case Qt::Key_Left:
+  case Qt::Key_PageUp:
+    if (!ctrl) {
+      panel->CursorLeft();
+      return true;
+    }
+    if (key == Qt::Key_PageUp) {
+      panel->GoUpFolder();
+      return true;
+    }
+    break;
+  case Qt::Key_Home:
+    panel->CursorHome();
+    return true;
+  case Qt::Key_End:
+    panel->CursorEnd();
+    return true;
+  case Qt::Key_Backspace:
+    if (!alt && !ctrl && lineEmpty && OnBkSpaceUpDir) {
+      panel->GoUpFolder();
+      return true;
+    }
+    break;
+  case Qt::Key_Backslash:
+    if (ctrl) {
+      panel->GoDriveRoot();
+      return true;
+    }
+    break;
+  case Qt::Key_Asterisk:
+    if (keypad) {
+      panel->InvertMarks(modifiers & Qt::ControlModifier);
+      return true;
+    }
+    break;
+  case Qt::Key_Plus:
+  case Qt::Key_Minus:
+    if (keypad) {
+      SelectGroup(key == Qt::Key_Plus, modifiers & Qt::ControlModifier);
+      return true;
+    }
+    break;
+  case Qt::Key_I:
+    if (ctrl) {
+      panel->ToggleIcons();
+      return true;
+    }
+    break;
+  case Qt::Key_H:
+    if (ctrl) {
+      panel->ToggleHidden();
+      return true;
+    }
+    break;
+  case Qt::Key_Insert:
+    if (shift == Qt::NoModifier) {
+      panel->MarkAndDown();
+      return true;
+    }
+    break;
+  case Qt::Key_Space:
+    if (lineEmpty) {
+      panel->MarkAndDown();
+      return true;
+    }
+    break;
+  case Qt::Key_Escape:
+    if (ComHist->isVisible()) {
+      ComHist->hide();
+      ComLine->setFocus();
+    }
+    if (!lineEmpty)
+      ComLine->clear();
+    return true;
+  case Qt::Key_Slash:
+    if (ctrl) {
+      QApplication::clipboard()->setText(panel->MarkedNamesText());
+      return true;
+    }
+    break;
+  default:
+    break;
+  }
+  return handled;
+}
+
 int TForm1::SplitBandTop() const {
   return !Panel3->isHidden() ? Panel3->height() + 3 : 3;
 }
@@ -567,6 +735,22 @@ void TForm1::SplitterRelease() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // Keys reach the main window before the focused control, wherever the focus is in it.
+  if (event->type() == QEvent::KeyPress && KeyPreview) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget->window() == this && isActiveWindow()) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
+        // Switching panels.
+        const bool left = ActiveSide == QStringLiteral("Left");
+        SetActive(left ? QStringLiteral("Right") : QStringLiteral("Left"),
+                  left ? PanelRight : PanelLeft, QStringLiteral("Show"));
+        return true;
+      }
+      if (FormKeyDown(key->key(), key->modifiers()))
+        return true;
+    }
+  }
   if (watched == ClientArea) {
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -600,8 +784,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (Settings.ConfirmExit &&
-      QMessageBox::question(this, QStringLiteral("Corvane"), QStringLiteral("Exit Corvane?"),
-                            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+      TAsker::Current().YesNo(this, QStringLiteral("Exit Corvane?")) != TAsker::Yes) {
     event->ignore();
     return;
   }

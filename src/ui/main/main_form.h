@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -88,6 +89,19 @@ public:
   void ApplyBarSettings();
   // Sets the panels' view modes from the stored styles, mending impossible combinations.
   void ApplyViewStyles(int leftStyle, int rightStyle);
+
+  // The main window's key handler: true when the key was acted on (it then goes no further).
+  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+  // Copy from the active panel to the other one (the copy dialog); also the end of a drag.
+  void CopyCommand();
+  // The select-group dialog, selecting (true) or unselecting; with folders when asked.
+  void SelectGroup(bool select, bool withFolders);
+  // The commands the dialogs of later parts provide; until then they do nothing.
+  std::function<void()> OnCopyCommand;
+  std::function<void(bool select, bool withFolders)> OnSelectGroup;
+  // While off (an archive is being read), keys do not reach the panels.
+  bool KeyPreview = true;
+  bool OnBkSpaceUpDir = false;
 
   // Splitter handling on the window's own area (not on a child), in client coordinates.
   void SplitterPress(Qt::MouseButton button, QPoint position);

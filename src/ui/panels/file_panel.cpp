@@ -2,12 +2,14 @@
 
 #include "main/fonts.h"
 #include "model/path_utils.h"
+#include "panels/archive_windows.h"
 #include "panels/folder_monitor.h"
 #include "platform/drive_probe.h"
 #include "platform/drive_table.h"
 #include "platform/file_ops.h"
 #include "platform/native_path.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -39,6 +41,27 @@ TFPanel::TFPanel(QWidget* parent, const QString& side)
                                                : QStringLiteral("PanelRight"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   FolderMonitor->OnChange = [this] { ReReadAfterChange(); };
+  setMouseTracking(true);
+  Browser.OnArchiveReadBegin = [this] { ArchiveEntriesRead = 0; };
+  Browser.OnArchiveReadEntry = [this] {
+    // Only archives that make the user wait get a progress window.
+    if (++ArchiveEntriesRead == 200) {
+      ReadProgress = std::make_unique<TFormReadArchive>(window(), Words.ReadArchive);
+      ReadProgress->show();
+    }
+    if (ReadProgress) {
+      ReadProgress->ShowCount(ArchiveEntriesRead);
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+  };
+  Browser.OnArchiveReadEnd = [this] { ReadProgress.reset(); };
+  Browser.OnPassword = [this](const std::string& prompt, std::string& password) {
+    TFormPassword form(window(), FromBytes(prompt), FromBytes(password));
+    if (form.exec() == QDialog::Accepted)
+      password = form.Password().toStdString();
+    else
+      Browser.Busy = false; // Cancel stops the running operation
+  };
   FolderMonitor->OnFolderGone = [this] {
     // The shown folder went away: show the nearest folder above it that is still there.
     StopMonitor();
@@ -373,6 +396,15 @@ void TFPanel::DrawCursor() {
     return;
   if (!MouseCaptured)
     Browser.Cursor = index;
+  if (Gesture == gsMarking) {
+    // A right-button drag marks or unmarks every entry it passes, as its first entry decides.
+    if (TFileEntry* passed = Browser.GetEntry(index); passed && !passed->IsUpEntry()) {
+      if (MarkDirection == 0)
+        MarkDirection = passed->Marked ? -1 : +1;
+      if ((MarkDirection > 0) != (passed->Marked != 0))
+        Browser.ToggleMark(index);
+    }
+  }
   PaintEntry(CursorOffset, true);
   const TFileEntry* entry = Browser.GetEntry(index);
   CurrentName = entry ? entry->EntryName() : std::string();
@@ -614,12 +646,6 @@ void TFPanel::paintEvent(QPaintEvent* event) {
 
 void TFPanel::resizeEvent(QResizeEvent*) {
   LayoutAndPaint();
-}
-
-void TFPanel::mousePressEvent(QMouseEvent* event) {
-  if (!Active && OnActive)
-    OnActive(QStringLiteral("Active"));
-  QWidget::mousePressEvent(event);
 }
 
 } // namespace corvane

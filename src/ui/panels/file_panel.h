@@ -23,9 +23,13 @@
 #include <optional>
 #include <string>
 
+class QLabel;
+class QTimer;
+
 namespace corvane {
 
 class TFolderMonitor;
+class TFormReadArchive;
 
 class TFPanel final : public QWidget {
   Q_OBJECT
@@ -67,6 +71,33 @@ public:
   // Brief and full mode toggle each other.
   void SetViewMode(int mode);
 
+  // Cursor and mark operations; the main window's key handler calls them on the active panel.
+  void CursorUp();
+  void CursorDown();
+  void CursorRight();
+  void CursorLeft();
+  void CursorHome();
+  void CursorEnd();
+  void MarkAndDown();
+  // Every file (with folders too: every entry) changes its mark; ".." never.
+  void InvertMarks(bool withFolders);
+  void GoUpFolder();
+  void GoDriveRoot();
+  void ToggleHidden();
+  void ToggleIcons();
+  // The next ready drive to the left (-1) or right (+1); false when there is none.
+  bool NextReadyDrive(int direction);
+  // The names of the marked entries, one per line.
+  QString MarkedNamesText() const;
+  // Enter or double click on the cursor entry: enter a folder or archive, or open a file.
+  void OpenCurrent();
+  // One step of the auto-scroll timers (down: +1, up: -1).
+  void AutoScrollTick(int direction);
+  // The offset of the grid cell under a point of the list area (the last entry past the end).
+  int OffsetAt(QPoint point) const;
+  // Shows the cursor at a grid position, repainting only what changed.
+  void ShowCursorAt(int topIndex, int offset);
+
   QColor FileColorFor(const TFileEntry& entry) const;
   QColor HiddenColorFor(const TFileEntry& entry) const;
 
@@ -107,11 +138,35 @@ public:
   std::function<void(int index)> OnChangeFilePos;
   std::function<void(const QString& side)> OnChangeFolder;
   std::function<void(const std::string& name)> OnFileEntered;
+  // A program was started from the panel: its name and full path, for the command history.
+  std::function<void(const std::string& name, const std::string& path)> OnProgramRun;
+  // A ".dll" was opened: the resource explorer shows it.
+  std::function<void(const std::string& path)> OnOpenResources;
+  // A folder was entered: its full path, for the folder history.
+  std::function<void(const std::string& path)> OnFolderEntered;
+  // Something the user asked for failed; the text says what and why.
+  std::function<void(const QString& text)> OnError;
+  // Reading an archive takes the keys away from the main window meanwhile.
+  std::function<void(bool on)> OnKeyPreview;
+  // Any mouse press: the main window closes its transient boxes.
+  std::function<void()> OnMousePress;
+  // The file context menu at a point of the screen.
+  std::function<void(QPoint globalPoint)> OnContextMenu;
+  // A drag from this panel was dropped on the other one; the argument is the pressed entry.
+  std::function<void(const std::string& pressedName)> OnDragDrop;
+
+  // Main-window settings the panel acts on.
+  bool OnEnterViewPic = true;
+  bool RightClickForPopup = false;
+  bool OldDrag = false;
 
 protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
   int Columns() const { return ViewMode == vmFull ? 1 : std::max(Settings.Columns, 1); }
@@ -125,6 +180,27 @@ private:
   QString DateText(const TSystemTime& time, bool withTime) const;
   std::string NativeShownFolder() const;
 
+  enum TGesture { gsIdle, gsLeftPress, gsDragging, gsMarking, gsResizing, gsThumb };
+  void AfterFolderChange();
+  int ColumnBoundaryAt(int x) const;
+  void ThumbTo(int x);
+  void LeftPressMove(QPoint point);
+  void EndGesture();
+  void ShowDragLabel(QPoint point);
+  void StartAutoScroll(int direction);
+  std::string NativeOf(const std::string& modelPath) const;
+
+  TGesture Gesture = gsIdle;
+  int MarkDirection = 0; // marking drag: +1 marks, -1 unmarks, 0 undecided
+  int ResizedBoundary = 0;
+  QPoint PressPoint;
+  std::string PressedName;
+  bool IgnoreNextMove = false;
+  QLabel* DragLabel = nullptr;
+  QTimer* ScrollDown = nullptr;
+  QTimer* ScrollUp = nullptr;
+  int ArchiveEntriesRead = 0;
+  std::unique_ptr<TFormReadArchive> ReadProgress;
   QPixmap Pixmap;
   TPanelGeometry Layout;
   TTypeIconSet ListIcons;

@@ -61,6 +61,7 @@ struct TPanelWords {
   QString Bytes = QStringLiteral("bytes");
   QString In = QStringLiteral("in");
   QString Files = QStringLiteral("files");
+  QString ReadArchive = QStringLiteral("Reading archive...");
 };
 
 } // namespace corvane

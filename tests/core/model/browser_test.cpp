@@ -5,6 +5,8 @@
 #include "temp_folder.h"
 
 #include <sys/stat.h>
+
+#include <cerrno>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -197,6 +199,15 @@ TEST_F(BrowserTest, RenameEntryNeverReplacesAndUpdatesTheEntry) {
   EXPECT_EQ(::stat(Dir.Native("a\\b").c_str(), &st), 0);
 }
 
+TEST_F(BrowserTest, AnEmptyFolderIsNoReadError) {
+  Dir.Folder("empty");
+  Open("empty");
+  EXPECT_EQ(Browser.ReadError(), 0);
+  Open("missing");
+  EXPECT_EQ(Browser.ReadError(), ENOENT);
+  EXPECT_EQ(Listing(Browser), (Names{".."}));
+}
+
 TEST_F(BrowserTest, OperationsOnBadIndexesOrKindsDoNothing) {
   Dir.File("file");
   Open();
@@ -242,8 +253,10 @@ int ListUnreadable(void* context) {
     return 10;
   if (browser.Count() != 1 || browser.EntryName(1) != "..")
     return 11;
+  if (browser.ReadError() != EACCES)
+    return 13;
   // The same user does see an open folder: the empty listing above is the permission's doing.
-  if (!browser.SetRoot(paths->Model, 0, "open") || browser.Count() != 2)
+  if (!browser.SetRoot(paths->Model, 0, "open") || browser.Count() != 2 || browser.ReadError() != 0)
     return 12;
   return 0;
 }
