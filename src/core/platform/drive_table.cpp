@@ -1,7 +1,7 @@
 #include "platform/drive_table.h"
 
+#include "platform/atomic_file.h"
 #include "platform/mount_table.h"
-#include "platform/unique_fd.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -116,22 +116,13 @@ void WriteKept(const std::string& path,
     text += DriveKindName(value.second);
     text += '\n';
   }
-  // Make the folder, then replace the file in one step so that a crash never leaves half of it.
+  // Make the folder; the file itself is replaced in one step.
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos && slash > 0)
     for (size_t p = path.find('/', 1); p != std::string::npos && p <= slash;
          p = path.find('/', p + 1))
       ::mkdir(path.substr(0, p).c_str(), 0700);
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  TUniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-  if (!fd.Valid())
-    return;
-  const bool written =
-      ::write(fd.Get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-      ::fsync(fd.Get()) == 0;
-  fd.Reset();
-  if (!written || ::rename(temporary.c_str(), path.c_str()) != 0)
-    ::unlink(temporary.c_str());
+  WriteFileAtomically(path, text, 0600);
 }
 
 bool Exists(const std::string& path) {

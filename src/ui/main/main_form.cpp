@@ -7,6 +7,7 @@
 #include "panels/file_panel.h"
 #include "platform/drive_table.h"
 #include "platform/native_path.h"
+#include "platform/program_files.h"
 #include "platform/program_folder.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ void TForm1::FormCreate() {
   Default_Init();
   Load_INI();
   PostLoadInit();
+  LanguageFile.Open(Settings.Language);
   PanelLeft->InitFromPath();
   PanelRight->InitFromPath();
   Load_Language();
@@ -219,6 +221,7 @@ void TForm1::Super_Global() {
   QApplication::setApplicationName(QStringLiteral("Corvane"));
   setWindowIcon(pictures::ApplicationIcon());
   QApplication::setWindowIcon(windowIcon());
+  MainConfigFile = std::make_unique<config::TIniFile>(platform::ProgramFile("cv.ini"));
 }
 
 void TForm1::FilePanels_Init() {
@@ -297,13 +300,6 @@ void TForm1::Default_Init() {
   Settings.AutoSave = defaults.AutoSave;
 }
 
-void TForm1::Load_INI() {
-  // Without a settings file every read gives its default: both panels brief, no tray icon.
-  ApplyViewStyles(Settings.Left_Style, Settings.Right_Style);
-  move(Settings.Left, Settings.Top);
-  resize(Settings.Width, Settings.Height);
-}
-
 void TForm1::ApplyViewStyles(int leftStyle, int rightStyle) {
   if (leftStyle == 2 && rightStyle == 2)
     leftStyle = 1;
@@ -328,7 +324,6 @@ void TForm1::PostLoadInit() {
       panel->LoadIcons();
 }
 
-void TForm1::Load_Language() {}
 void TForm1::Init_ToolBar() {}
 void TForm1::GetFilesColors() {}
 void TForm1::Load_ArcParams() {}
@@ -352,8 +347,9 @@ void TForm1::Last_Init() {
   TimerMain->start();
   qApp->installEventFilter(this);
   ChangeFolderEv(ActiveSide);
-  if (Settings.Init_scheme >= 1 && Settings.Init_scheme <= 4)
-    Settings.Init_scheme = 0; // the colour schemes arrive with the command table
+  if (PendingScheme >= 1 && PendingScheme <= 4)
+    ApplyColorScheme(PendingScheme);
+  PendingScheme = -1;
 }
 
 void TForm1::UpdateTrayIcon() {
@@ -550,7 +546,7 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     panel->CursorEnd();
     return true;
   case Qt::Key_Backspace:
-    if (!alt && !ctrl && lineEmpty && OnBkSpaceUpDir) {
+    if (!alt && !ctrl && lineEmpty && Settings.OnBkSpaceUpDir) {
       panel->GoUpFolder();
       return true;
     }
@@ -790,6 +786,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
   }
   for (TFPanel* panel : {PanelLeft, PanelRight})
     panel->StopMonitor();
+  // A settings file that cannot be written loses nothing: the old one stays as it was.
+  if (Settings.AutoSave)
+    Save_INI();
   event->accept();
   QCoreApplication::quit();
 }

@@ -8,11 +8,15 @@
 // placed from the right) and are computed exactly.
 #pragma once
 
+#include "config/ini_file.h"
+#include "main/language.h"
+
 #include <QMainWindow>
 #include <QString>
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -34,6 +38,21 @@ class TPauseHotKey;
 
 // The main window's own settings, with the values a first start uses.
 struct TMainSettings {
+  QString Active = QStringLiteral("Left");
+  bool SysCopy = false;
+  bool Sync_Panels = false;
+  bool OldDrag = false;
+  bool RightClickForPopup = false;
+  bool OnEnterViewPic = true;
+  bool OnBkSpaceUpDir = false;
+  QString ArcDef = QStringLiteral("zip");
+  bool StateWin = false;
+  int ClipboardTop = 0, ClipboardLeft = 0, ClipboardWidth = 0, ClipboardHeight = 0;
+  bool Show_BackgroundFon = true, Interface_ToolBar = true, Show_ComLine = true,
+       Show_HotButtons = true;
+  bool Redial = true, CloseOnBusy = false, CloseOnConnect = false;
+  int RedialTime = 10;
+  bool ConfirmCopy = true, ConfirmMove = true, ConfirmDelete = true;
   bool Show_ToolBar = true;
   bool Show_StatusBar = true;
   bool Show_DriveBar = true;
@@ -53,7 +72,7 @@ struct TMainSettings {
   QString Language = QStringLiteral("ENGLISH");
   QString EditorType = QStringLiteral("int");
   QString EditorName = QStringLiteral("notepad.exe");
-  int Init_scheme = 0;
+  int Init_scheme = -1;
 };
 
 class TForm1 final : public QMainWindow {
@@ -101,7 +120,23 @@ public:
   std::function<void(bool select, bool withFolders)> OnSelectGroup;
   // While off (an archive is being read), keys do not reach the panels.
   bool KeyPreview = true;
-  bool OnBkSpaceUpDir = false;
+
+  // Settings file: read over the defaults at start, written at exit when AutoSave is on.
+  void Load_INI();
+  void Save_INI();
+  // The hand-off sections read by the external editor and page viewer.
+  void WriteEditorHandOff(const std::string& modelPath, bool editMode, bool fromArchive);
+  void WriteUrlHandOff(const std::string& modelPath);
+  // Switches the language: the main window is captioned again at once.
+  void SetLanguage(const QString& language);
+  void Load_Language();
+  // Applies colour scheme 1 to 4 (the schemes arrive with the command table).
+  void ApplyColorScheme(int scheme);
+  int AppliedScheme = 0; // the last colour scheme applied
+  config::TIniFile& MainConfig() { return *MainConfigFile; }
+  TLanguageFile LanguageFile;
+  TLangStrings LangStrings;
+  std::map<std::string, QString> MenuCaptions; // [MainMenu] key -> caption
 
   // Splitter handling on the window's own area (not on a child), in client coordinates.
   void SplitterPress(Qt::MouseButton button, QPoint position);
@@ -161,9 +196,7 @@ private:
   void CreateHotDrives();
   void Global_Init();
   void Default_Init();
-  void Load_INI();
   void PostLoadInit();
-  void Load_Language();
   void Init_ToolBar();
   void GetFilesColors();
   void Load_ArcParams();
@@ -177,6 +210,8 @@ private:
   TFPanel* PanelLeft = nullptr;
   TFPanel* PanelRight = nullptr;
   std::unique_ptr<TPauseHotKey> PauseKey;
+  std::unique_ptr<config::TIniFile> MainConfigFile;
+  int PendingScheme = -1;
   bool Dragging = false;
   int DriveBarFullWidth = 6;
 };

@@ -124,6 +124,8 @@ QFont TFPanel::ListFont(bool bold) const {
 }
 
 void TFPanel::LayoutAndPaint() {
+  if (width() <= 0 || height() <= 0)
+    return;
   const QFontMetrics metrics(ListFont(false));
   TopArea = TopAreaFor(Settings.Length, metrics.height());
   InfoArea = InfoAreaFor(Settings.Length);

@@ -8,6 +8,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
+
+namespace corvane::config {
+class TIniFile;
+}
 
 namespace corvane {
 
@@ -63,5 +68,14 @@ struct TPanelWords {
   QString Files = QStringLiteral("files");
   QString ReadArchive = QStringLiteral("Reading archive...");
 };
+
+// The settings file section of a panel side: [Panel_Left] or [Panel_Right].
+std::string PanelSection(const QString& side);
+// Reads a panel's section over its current settings; `viewMode` 3 forces one column.
+void LoadPanelSettings(config::TIniFile& ini, const QString& side, int viewMode,
+                       TPanelSettings& settings);
+// Writes a panel's section; `path` is the shown folder.
+void SavePanelSettings(config::TIniFile& ini, const QString& side, const TPanelSettings& settings,
+                       const std::string& path, bool insideArchive);
 
 } // namespace corvane

@@ -26,7 +26,8 @@ TEST(MainForm, FirstStartWithoutSettings) {
   EXPECT_FALSE(form.RightPanel()->Active);
   EXPECT_EQ(form.ActivePanel(), form.LeftPanel());
   EXPECT_EQ(form.RxTrayIcon1, nullptr);
-  EXPECT_EQ(form.HotButtons[3]->text(), QStringLiteral("5-Copy"));
+  // Without a language file in the program folder the hot buttons have no captions.
+  EXPECT_TRUE(form.HotButtons[3]->text().isEmpty());
   EXPECT_TRUE(form.ComLine->isReadOnly());
 }
 

@@ -1,0 +1,75 @@
+#include "config/text_codec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace corvane::config {
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    uint32_t point = 0;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if ((c & 0xE0) == 0xC0) {
+      length = 2;
+      point = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3;
+      point = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4;
+      point = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > text.size())
+      return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80)
+        return false;
+      point = (point << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    const uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < minimum[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string DecodeToUtf8(std::string_view text, const std::string& codePage) {
+  iconv_t codec = ::iconv_open("UTF-8", codePage.c_str());
+  if (codec == reinterpret_cast<iconv_t>(-1))
+    codec = ::iconv_open("UTF-8", "CP1252");
+  if (codec == reinterpret_cast<iconv_t>(-1))
+    return std::string(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char buffer[4096];
+  while (inLeft > 0) {
+    char* outPointer = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t result = ::iconv(codec, &in, &inLeft, &outPointer, &outLeft);
+    out.append(buffer, static_cast<size_t>(outPointer - buffer));
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+      // A byte the code page does not define.
+      out += "\xEF\xBF\xBD";
+      ++in;
+      --inLeft;
+    }
+  }
+  ::iconv_close(codec);
+  return out;
+}
+
+} // namespace corvane::config

@@ -1,0 +1,86 @@
+#include "platform/atomic_file.h"
+
+#include "platform/unique_fd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+namespace corvane::platform {
+
+std::optional<std::string> ReadWholeFile(const std::string& nativePath, size_t maxBytes) {
+  TUniqueFd fd(::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.Valid())
+    return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return std::nullopt;
+  }
+  std::string data;
+  char buffer[16384];
+  while (true) {
+    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      return std::nullopt;
+    if (got == 0)
+      break;
+    if (data.size() + static_cast<size_t>(got) > maxBytes) {
+      errno = EFBIG;
+      return std::nullopt;
+    }
+    data.append(buffer, static_cast<size_t>(got));
+  }
+  return data;
+}
+
+bool WriteFileAtomically(const std::string& nativePath, std::string_view data, mode_t newFileMode) {
+  mode_t mode = newFileMode;
+  struct stat old {};
+  if (::stat(nativePath.c_str(), &old) == 0)
+    mode = old.st_mode & 07777;
+
+  const size_t slash = nativePath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : nativePath.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
+  std::random_device random;
+  std::string temporary;
+  TUniqueFd fd;
+  for (int attempt = 0; attempt < 16 && !fd.Valid(); ++attempt) {
+    temporary = folder + "." + base + ".tmp" + std::to_string(random() % 1000000);
+    fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.Valid() && errno != EEXIST)
+      return false;
+  }
+  if (!fd.Valid())
+    return false;
+
+  bool ok = true;
+  size_t done = 0;
+  while (ok && done < data.size()) {
+    const ssize_t written = ::write(fd.Get(), data.data() + done, data.size() - done);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(written);
+  }
+  ok = ok && ::fchmod(fd.Get(), mode) == 0 && ::fsync(fd.Get()) == 0;
+  const int error = errno;
+  fd.Reset();
+  if (!ok || ::rename(temporary.c_str(), nativePath.c_str()) != 0) {
+    const int failure = ok ? errno : error;
+    ::unlink(temporary.c_str());
+    errno = failure;
+    return false;
+  }
+  return true;
+}
+
+} // namespace corvane::platform
