@@ -65,6 +65,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
   CreateComponents();
+  CreateMainMenu();
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();
@@ -97,7 +98,6 @@ void TForm1::CreateComponents() {
   MainMenu1 = new QMenuBar(this);
   MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
   setMenuBar(MainMenu1);
-  MainMenu1->setVisible(false); // until it has items
 
   Panel3 = MakePanel(ClientArea, "Panel3");
   ToolBar = MakePanel(Panel3, "ToolBar");
@@ -489,6 +489,7 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
   const bool keypad = modifiers & Qt::KeypadModifier;
   const bool ctrl = shift == Qt::ControlModifier;
   const bool alt = shift == Qt::AltModifier;
+  const bool plain = shift == Qt::NoModifier;
   const bool gray =
       keypad && (key == Qt::Key_Plus || key == Qt::Key_Minus || key == Qt::Key_Asterisk);
   const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -498,17 +499,40 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     RenameBox->hide();
   if (RenameBox && RenameBox->isVisible())
     return false;
-  TFPanel* panel = ActivePanel();
-  if (panel->ViewMode != TFPanel::vmBrief && panel->ViewMode != TFPanel::vmFull)
+  if (!ListView())
     return false;
+  TFPanel* panel = ActivePanel();
+  const bool lineEmpty = ComLine->text().isEmpty();
+  if (key == Qt::Key_Delete && lineEmpty) {
+    RunCommand("Delete");
+    return true;
+  }
   if (PanelSearch->isVisible() && !alt && !ctrl)
     return false;
 
-  const bool lineEmpty = ComLine->text().isEmpty();
-  bool handled = false;
-  if (enter && shift == Qt::NoModifier && lineEmpty) {
-    panel->OpenCurrent();
-    handled = true;
+  auto panelPath = [](const TFPanel* p) {
+    return QString::fromStdString(p->Browser.RootPath() + p->Browser.RelPath());
+  };
+  if (key == Qt::Key_F3 && alt) {
+    RunEntryPoint("ViewAsText");
+    return true;
+  }
+  if (enter && plain) {
+    if (lineEmpty)
+      panel->OpenCurrent();
+    else
+      RunEntryPoint("RunCommandLine");
+    return true;
+  }
+  if (ctrl && (key == Qt::Key_BracketLeft || key == Qt::Key_BracketRight)) {
+    ComLine->setText(ComLine->text() +
+                     panelPath(key == Qt::Key_BracketLeft ? PanelLeft : PanelRight));
+    ComLine->end(false);
+    return true;
+  }
+  if (alt && (key == Qt::Key_F5 || key == Qt::Key_F6)) {
+    RunCommand(key == Qt::Key_F5 ? "AddToArchive" : "ExtractFiles");
+    return true;
   }
   if ((key == Qt::Key_Right || key == Qt::Key_Left) && ctrl && lineEmpty) {
     panel->NextReadyDrive(key == Qt::Key_Right ? +1 : -1);
@@ -545,8 +569,26 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
   case Qt::Key_End:
     panel->CursorEnd();
     return true;
+  case Qt::Key_F1:
+  case Qt::Key_F2:
+    if (alt) {
+      RunEntryPoint(key == Qt::Key_F1 ? "ChangeDriveLeft" : "ChangeDriveRight");
+      return true;
+    }
+    break;
+  case Qt::Key_Comma:
+  case Qt::Key_Period:
+    if (ctrl) {
+      RunEntryPoint(key == Qt::Key_Comma ? "VolumeDown" : "VolumeUp");
+      return true;
+    }
+    break;
   case Qt::Key_Backspace:
-    if (!alt && !ctrl && lineEmpty && Settings.OnBkSpaceUpDir) {
+    if (ctrl) {
+      RunEntryPoint("DeleteLastWord");
+      return true;
+    }
+    if (!alt && lineEmpty && Settings.OnBkSpaceUpDir) {
       panel->GoUpFolder();
       return true;
     }
@@ -583,7 +625,7 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     }
     break;
   case Qt::Key_Insert:
-    if (shift == Qt::NoModifier) {
+    if (plain) {
       panel->MarkAndDown();
       return true;
     }
@@ -591,6 +633,35 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
   case Qt::Key_Space:
     if (lineEmpty) {
       panel->MarkAndDown();
+      return true;
+    }
+    break;
+  case Qt::Key_Q:
+    if (ctrl) {
+      TFPanel* other = OtherPanel();
+      other->SetViewMode(other->ViewMode == TFPanel::vmQuickView ? other->ListMode
+                                                                 : TFPanel::vmQuickView);
+      return true;
+    }
+    break;
+  case Qt::Key_L:
+    if (ctrl) {
+      TFPanel* other = OtherPanel();
+      if (RememberedMode != 1 && RememberedMode != 3 && RememberedMode != 4)
+        RememberedMode = 1;
+      if (other->ViewMode != TFPanel::vmInfo) {
+        RememberedMode = other->ViewMode;
+        other->SetViewMode(TFPanel::vmInfo);
+      } else {
+        other->SetViewMode(RememberedMode);
+      }
+      return true;
+    }
+    break;
+  case Qt::Key_F11:
+  case Qt::Key_F12:
+    if (plain) {
+      RunEntryPoint(key == Qt::Key_F11 ? "VolumeStepDown" : "VolumeStepUp");
       return true;
     }
     break;
@@ -602,16 +673,33 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
     if (!lineEmpty)
       ComLine->clear();
     return true;
-  case Qt::Key_Slash:
-    if (ctrl) {
-      QApplication::clipboard()->setText(panel->MarkedNamesText());
-      return true;
-    }
-    break;
   default:
     break;
   }
-  return handled;
+  if (enter && ctrl) {
+    RunEntryPoint("PutName");
+    return true;
+  }
+  if (key == Qt::Key_E && ctrl && ComList->count() > 0) {
+    RunEntryPoint("RecallCommand");
+    return true;
+  }
+  if (enter && shift == Qt::ShiftModifier) {
+    if (panel->Browser.SourceKind() == skFolder && CursorIsArchive())
+      RunEntryPoint("ExtractAll");
+    return true;
+  }
+  if (key == Qt::Key_Slash && ctrl) {
+    QApplication::clipboard()->setText(panel->MarkedNamesText());
+    return true;
+  }
+  if (key == Qt::Key_Menu && panel->Browser.Count() > 0) {
+    SetPopupMenu();
+    const QPoint at = panel->mapToGlobal(panel->CursorCell + QPoint(3, -1));
+    MainPopup->popup(at);
+    return true;
+  }
+  return false;
 }
 
 int TForm1::SplitBandTop() const {
@@ -731,18 +819,21 @@ void TForm1::SplitterRelease() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // A right press on the bars opens the bar menu.
+  if (event->type() == QEvent::MouseButtonPress &&
+      (watched == Panel3 || watched == ToolBar || watched == StatusBar1 || watched == Label2) &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+    MenuOpening("Toolbars");
+    PopupMenu2->popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+    return true;
+  }
   // Keys reach the main window before the focused control, wherever the focus is in it.
   if (event->type() == QEvent::KeyPress && KeyPreview) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this && isActiveWindow()) {
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
-        // Switching panels.
-        const bool left = ActiveSide == QStringLiteral("Left");
-        SetActive(left ? QStringLiteral("Right") : QStringLiteral("Left"),
-                  left ? PanelRight : PanelLeft, QStringLiteral("Show"));
+      if (MenuShortcut(key->key(), key->modifiers()))
         return true;
-      }
       if (FormKeyDown(key->key(), key->modifiers()))
         return true;
     }

@@ -11,6 +11,7 @@
 #include "config/ini_file.h"
 #include "main/language.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QString>
 
@@ -19,7 +20,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -130,9 +133,28 @@ public:
   // Switches the language: the main window is captioned again at once.
   void SetLanguage(const QString& language);
   void Load_Language();
-  // Applies colour scheme 1 to 4 (the schemes arrive with the command table).
+  // Applies colour scheme 1 to 7 to both panels.
   void ApplyColorScheme(int scheme);
-  int AppliedScheme = 0; // the last colour scheme applied
+
+  // Runs a command by its name, from a menu item, a hot button, a key or the context menu.
+  void RunCommand(const std::string& name);
+  // A main-menu shortcut: the first enabled item with this key runs; true when one did.
+  bool MenuShortcut(int key, Qt::KeyboardModifiers modifiers);
+  // Commands whose windows or engines come with later parts of the program register here; an
+  // unregistered entry point does nothing.
+  std::map<std::string, std::function<void()>> EntryPoints;
+  void RunEntryPoint(const std::string& name);
+  QAction* MenuAction(const std::string& command) const;
+  // Sets the checks and enabled items of a menu as it opens ("File", "Panel", "Toolbars", ...).
+  void MenuOpening(const std::string& menu);
+  // Enables the context menu's items for the cursor entry.
+  void SetPopupMenu();
+  bool ListView() const;
+  bool CursorIsArchive() const;
+  bool CursorIsExecutableImage() const;
+  void SetDefaultConfiguration();
+  std::vector<std::string> CommandLog; // every command run, in order
+  int AppliedScheme = 0;               // the last colour scheme applied
   config::TIniFile& MainConfig() { return *MainConfigFile; }
   TLanguageFile LanguageFile;
   TLangStrings LangStrings;
@@ -202,6 +224,20 @@ private:
   void Load_ArcParams();
   void Last_Init();
   void CreateComponents();
+  void CreateMainMenu();
+  void SetViewModeCommand(int mode);
+  struct TMenuEntry {
+    QAction* Action;
+    const char* LanguageKey;
+    QKeySequence Shortcut;
+    std::string Command;
+    // Hidden items: Qt disables invisible actions, so whether one still answers its key is kept
+    // here.
+    bool Hidden = false;
+    bool HiddenEnabled = true;
+  };
+  std::vector<TMenuEntry> MenuActions;
+  std::map<std::string, QAction*> MenuTitleActions;
   void CreateStatusLine();
   void UpdateTrayIcon();
   void TimerMainTimer();
@@ -212,6 +248,7 @@ private:
   std::unique_ptr<TPauseHotKey> PauseKey;
   std::unique_ptr<config::TIniFile> MainConfigFile;
   int PendingScheme = -1;
+  int RememberedMode = 1; // the other panel's mode before Ctrl+L showed information
   bool Dragging = false;
   int DriveBarFullWidth = 6;
 };

@@ -6,7 +6,9 @@
 #include "platform/program_files.h"
 #include "platform/program_folder.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -203,10 +205,6 @@ void TForm1::WriteUrlHandOff(const std::string& modelPath) {
   handOff.WriteString("TForm1", "URL", platform::ModelToNative(modelPath).value_or(modelPath));
 }
 
-void TForm1::ApplyColorScheme(int scheme) {
-  AppliedScheme = scheme;
-}
-
 void TForm1::SetLanguage(const QString& language) {
   Settings.Language = language;
   LanguageFile.Open(language);
@@ -218,6 +216,32 @@ void TForm1::Load_Language() {
   const char* const hotKeys[] = {"Menu", "Viewer", "Editor", "Copy", "Rename", "NewDir", "DelFile"};
   for (size_t i = 0; i < HotButtons.size(); ++i)
     HotButtons[i]->setText(file.Read("HotButtons", hotKeys[i], QString()));
+  // Menu titles and items; a few items keep their own caption when the file lacks the key.
+  for (const auto& title : {std::pair{"File", "&File"}, std::pair{"Utils", "&Utilities"},
+                            std::pair{"Commands", "&Commands"}, std::pair{"Panel", "&Panel"},
+                            std::pair{"Config", "C&onfiguration"}})
+    if (const auto found = MenuTitleActions.find(title.first); found != MenuTitleActions.end())
+      found->second->setText(file.Read("MainMenu", title.first, QString()));
+  for (const auto& entry : MenuActions) {
+    if (!*entry.LanguageKey)
+      continue;
+    const std::string_view key = entry.LanguageKey;
+    const bool keepsOwn = key == "Command_CalcDirSize" || key == "Command_FileInfo" ||
+                          key == "Config_ArcParam" || key == "Config_ShowButtonsBar";
+    entry.Action->setText(
+        file.Read("MainMenu", entry.LanguageKey, keepsOwn ? entry.Action->text() : QString()));
+  }
+  for (QAction* action : MainPopup->actions()) {
+    const QString name = action->objectName();
+    if (name == QLatin1String("Popup_Move"))
+      action->setText(file.Read("Messages", "Move", action->text()));
+    else if (name == QLatin1String("Popup_QuickRename"))
+      action->setText(file.Read("Messages", "Rename", action->text()));
+    else if (name == QLatin1String("Popup_Select"))
+      action->setText(file.Read("Messages", "Select", action->text()));
+  }
+  if (QAction* rename = MenuAction("QuickRename"))
+    rename->setText(file.Read("Messages", "Rename", rename->text()));
   for (const auto& [section, key] : MainWindowLanguageKeys()) {
     if (std::string_view(section) == "MainMenu") {
       MenuCaptions[key] = file.Read(section, key, MenuCaptions[key]);

@@ -147,6 +147,11 @@ void TFPanel::LayoutAndPaint() {
     p.fillRect(QRect(QPoint(5, Layout.ListTop + 2), QPoint(width() - 6, Layout.InfoTop)),
                ColorFromNumber(Settings.PanelFon));
   }
+  if (ViewMode == vmInfo || ViewMode == vmQuickView) {
+    // The information page and the quick view draw over the list area (their own windows).
+    update();
+    return;
+  }
   DrawList();
   SyncCursorCell();
   DrawCursor();

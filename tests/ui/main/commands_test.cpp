@@ -1,0 +1,339 @@
+#include "main/asker.h"
+#include "main/colors.h"
+#include "main/main_form.h"
+#include "panels/file_panel.h"
+#include "temp_folder.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace corvane {
+namespace {
+
+using test::TTempFolder;
+
+// Answers every question with a fixed answer and remembers what was said.
+struct TRecordingAsker final : TAsker {
+  void Error(QWidget*, const QString& text) override { Said.push_back(text); }
+  void Information(QWidget*, const QString& text) override { Said.push_back(text); }
+  TAnswer YesNo(QWidget*, const QString& text) override {
+    Said.push_back(text);
+    return Answer;
+  }
+  std::vector<QString> Said;
+  TAnswer Answer = No;
+};
+
+// A main window over a folder with a few files, with every entry point recording its name.
+struct TCommandFixture {
+  TCommandFixture() {
+    Dir.File("f/a.txt", 10);
+    Dir.File("f/b.zip", 20);
+    Dir.File("f/c.exe", 30);
+    Dir.Folder("f/sub");
+    TAsker::Replace(&Asker);
+    Form.show();
+    for (TFPanel* panel : {Form.LeftPanel(), Form.RightPanel()}) {
+      panel->Settings.Path = QString::fromStdString(Dir.Model() + "f");
+      panel->InitFromPath();
+      panel->LayoutAndPaint();
+    }
+    const char* const names[] = {"About",
+                                 "Help",
+                                 "Tetris",
+                                 "Life",
+                                 "UserMenu",
+                                 "View",
+                                 "Edit",
+                                 "Move",
+                                 "QuickRename",
+                                 "NewFolder",
+                                 "Delete",
+                                 "FindFile",
+                                 "Attributes",
+                                 "NewFile",
+                                 "AddToArchive",
+                                 "ExtractFiles",
+                                 "ViewResource",
+                                 "SystemInfo",
+                                 "Dialer",
+                                 "Clipboard",
+                                 "CdPlayer",
+                                 "Calculator",
+                                 "Format",
+                                 "PlayMusic",
+                                 "PlayLastMusic",
+                                 "StopMusic",
+                                 "WhatPlaying",
+                                 "FolderHistory",
+                                 "EmptyRecycleBin",
+                                 "NetConnect",
+                                 "NetDisconnect",
+                                 "FileInformation",
+                                 "SortModes",
+                                 "ChangeDrive",
+                                 "MainOptions",
+                                 "SetColors",
+                                 "SetFonts",
+                                 "FileColors",
+                                 "ArchiverOptions",
+                                 "ConfigureToolBar",
+                                 "ViewAsText",
+                                 "RunCommandLine",
+                                 "ChangeDriveLeft",
+                                 "ChangeDriveRight",
+                                 "VolumeDown",
+                                 "VolumeUp",
+                                 "DeleteLastWord",
+                                 "VolumeStepDown",
+                                 "VolumeStepUp",
+                                 "PutName",
+                                 "RecallCommand",
+                                 "ExtractAll"};
+    for (const char* name : names)
+      Form.EntryPoints[name] = [this, name] { Reached.push_back(name); };
+    Form.OnCopyCommand = [this] { Reached.push_back("Copy"); };
+    Form.OnSelectGroup = [this](bool select, bool) {
+      Reached.push_back(select ? "SelectGroup+" : "SelectGroup-");
+    };
+    Form.activateWindow();
+    [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&Form);
+    Form.ComLine->setFocus();
+  }
+  ~TCommandFixture() { TAsker::Replace(nullptr); }
+  void Cursor(const std::string& name) {
+    TFPanel* panel = Form.ActivePanel();
+    panel->ShowCursorAt(0, panel->Browser.FindEntry(name) - 1);
+  }
+  std::string Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    Reached.clear();
+    QTest::keyClick(Form.ComLine, key, modifiers);
+    return Reached.empty() ? std::string() : Reached.back();
+  }
+
+  TTempFolder Dir;
+  TRecordingAsker Asker;
+  TForm1 Form;
+  std::vector<std::string> Reached;
+};
+
+TEST(Commands, KeysReachTheirCommandsFromTheCommandLine) {
+  TCommandFixture f;
+  f.Cursor("a.txt");
+  struct Case {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char* Reached;
+  };
+  const Case cases[] = {
+      {Qt::Key_F1, Qt::NoModifier, "Help"},
+      {Qt::Key_F2, Qt::NoModifier, "UserMenu"},
+      {Qt::Key_F3, Qt::NoModifier, "View"},
+      {Qt::Key_F4, Qt::NoModifier, "Edit"},
+      {Qt::Key_F5, Qt::NoModifier, "Copy"},
+      {Qt::Key_F6, Qt::NoModifier, "Move"},
+      {Qt::Key_F6, Qt::ShiftModifier, "QuickRename"},
+      {Qt::Key_F7, Qt::NoModifier, "NewFolder"},
+      {Qt::Key_F8, Qt::NoModifier, "Delete"},
+      {Qt::Key_Delete, Qt::NoModifier, "Delete"},
+      {Qt::Key_F7, Qt::AltModifier, "FindFile"},
+      // Ctrl+A is the Attributes item's: the disabled "Play last file" with the same key is not.
+      {Qt::Key_A, Qt::ControlModifier, "Attributes"},
+      {Qt::Key_F4, Qt::ShiftModifier, "NewFile"},
+      {Qt::Key_F1, Qt::ShiftModifier, "AddToArchive"},
+      {Qt::Key_1, Qt::ControlModifier, "SystemInfo"},
+      {Qt::Key_2, Qt::ControlModifier, "Dialer"},
+      {Qt::Key_3, Qt::ControlModifier, "Clipboard"},
+      {Qt::Key_4, Qt::ControlModifier, "CdPlayer"},
+      {Qt::Key_5, Qt::ControlModifier, "Calculator"},
+      // Ctrl+M stops music; the "Main menu" item with the same key never fires.
+      {Qt::Key_M, Qt::ControlModifier, "StopMusic"},
+      {Qt::Key_W, Qt::ControlModifier, "WhatPlaying"},
+      {Qt::Key_F12, Qt::ControlModifier, "SortModes"},
+      {Qt::Key_P, Qt::ControlModifier, "MainOptions"},
+      {Qt::Key_C, Qt::ControlModifier, "SetColors"},
+      {Qt::Key_F, Qt::ControlModifier, "SetFonts"},
+      {Qt::Key_F3, Qt::AltModifier, "ViewAsText"},
+      {Qt::Key_F5, Qt::AltModifier, "AddToArchive"},
+      {Qt::Key_F1, Qt::AltModifier, "ChangeDriveLeft"},
+      {Qt::Key_F2, Qt::AltModifier, "ChangeDriveRight"},
+      {Qt::Key_Comma, Qt::ControlModifier, "VolumeDown"},
+      {Qt::Key_Period, Qt::ControlModifier, "VolumeUp"},
+      {Qt::Key_Backspace, Qt::ControlModifier, "DeleteLastWord"},
+      {Qt::Key_Return, Qt::ControlModifier, "PutName"},
+      {Qt::Key_F11, Qt::NoModifier, "VolumeStepDown"},
+      {Qt::Key_F12, Qt::NoModifier, "VolumeStepUp"},
+      {Qt::Key_Plus, Qt::KeypadModifier, "SelectGroup+"},
+      {Qt::Key_Minus, Qt::KeypadModifier, "SelectGroup-"},
+  };
+  for (const Case& c : cases) {
+    f.Cursor("a.txt");
+    EXPECT_EQ(f.Press(c.Key, c.Modifiers), c.Reached) << c.Reached;
+  }
+  // Extracting needs an archive under the cursor.
+  EXPECT_EQ(f.Press(Qt::Key_F2, Qt::ShiftModifier), "");
+  f.Cursor("b.zip");
+  EXPECT_EQ(f.Press(Qt::Key_F2, Qt::ShiftModifier), "ExtractFiles");
+  EXPECT_EQ(f.Press(Qt::Key_Return, Qt::ShiftModifier), "ExtractAll");
+  // Copy needs more than the bare "..".
+  f.Cursor("..");
+  EXPECT_EQ(f.Press(Qt::Key_F5), "");
+  // Resource explorer: an error box for anything but an executable image.
+  f.Cursor("a.txt");
+  EXPECT_EQ(f.Press(Qt::Key_7, Qt::ControlModifier), "");
+  EXPECT_EQ(f.Asker.Said.size(), 1u);
+  f.Cursor("c.exe");
+  EXPECT_EQ(f.Press(Qt::Key_7, Qt::ControlModifier), "ViewResource");
+}
+
+TEST(Commands, ViewModesAndPanelCommands) {
+  TCommandFixture f;
+  TFPanel* left = f.Form.LeftPanel();
+  TFPanel* right = f.Form.RightPanel();
+  f.Press(Qt::Key_2, Qt::AltModifier);
+  EXPECT_EQ(left->ViewMode, TFPanel::vmFull);
+  EXPECT_EQ(left->Settings.Columns, 1);
+  f.Press(Qt::Key_1, Qt::AltModifier);
+  EXPECT_EQ(left->ViewMode, TFPanel::vmBrief);
+  EXPECT_EQ(left->Settings.Columns, 3);
+  // Ctrl+L shows information in the other panel and back; Ctrl+Q the quick view.
+  f.Press(Qt::Key_L, Qt::ControlModifier);
+  EXPECT_EQ(right->ViewMode, TFPanel::vmInfo);
+  f.Press(Qt::Key_L, Qt::ControlModifier);
+  EXPECT_EQ(right->ViewMode, TFPanel::vmBrief);
+  f.Press(Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(right->ViewMode, TFPanel::vmQuickView);
+  f.Press(Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(right->ViewMode, TFPanel::vmBrief);
+  // Information on the active panel: no panel key of the key handler acts any more.
+  f.Press(Qt::Key_3, Qt::AltModifier);
+  ASSERT_EQ(left->ViewMode, TFPanel::vmInfo);
+  const int cursor = left->CursorIndex();
+  for (Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Insert, Qt::Key_Delete})
+    f.Press(key);
+  EXPECT_EQ(left->CursorIndex(), cursor);
+  EXPECT_EQ(left->Browser.SelectedCount(), 0);
+  EXPECT_EQ(f.Press(Qt::Key_Plus, Qt::KeypadModifier), "");
+  // The menu still works, and Tab still switches panels.
+  f.Press(Qt::Key_1, Qt::AltModifier);
+  EXPECT_EQ(left->ViewMode, TFPanel::vmBrief);
+  f.Press(Qt::Key_Tab);
+  EXPECT_EQ(f.Form.ActivePanel(), right);
+  f.Form.RunCommand("ActiveLeft");
+  EXPECT_EQ(f.Form.ActivePanel(), left);
+
+  // Selection commands.
+  f.Form.RunCommand("InvertSelection");
+  EXPECT_EQ(left->Browser.SelectedCount(), left->Browser.Count() - 1);
+  f.Form.RunCommand("UnselectAll");
+  EXPECT_EQ(left->Browser.SelectedCount(), 0);
+  // Bar toggles.
+  f.Form.RunCommand("ToggleButtons");
+  EXPECT_EQ(f.Form.Panel_Down->height(), 20);
+  f.Form.RunCommand("ToggleButtons");
+  EXPECT_EQ(f.Form.Panel_Down->height(), 42);
+  f.Form.RunCommand("ToggleStatusBar");
+  EXPECT_TRUE(f.Form.StatusBar1->isHidden());
+}
+
+TEST(Commands, MenusEnableByTheCursorEntry) {
+  TCommandFixture f;
+  auto enabled = [&](const char* command) { return f.Form.MenuAction(command)->isEnabled(); };
+  auto popupEnabled = [&](const char* command) {
+    for (QAction* action : f.Form.MainPopup->actions())
+      if (action->objectName() == QStringLiteral("Popup_") + QLatin1String(command))
+        return action->isEnabled();
+    return false;
+  };
+  f.Cursor("..");
+  f.Form.MenuOpening("File");
+  f.Form.SetPopupMenu();
+  for (const char* command : {"Copy", "Move", "Delete", "AddToArchive", "Attributes", "Edit",
+                              "QuickRename", "ExtractFiles"})
+    EXPECT_FALSE(enabled(command)) << command;
+  EXPECT_TRUE(enabled("View"));
+  for (const char* command : {"Copy", "Move", "QuickRename", "Delete", "Select", "ViewResource"})
+    EXPECT_FALSE(popupEnabled(command)) << command;
+  EXPECT_TRUE(popupEnabled("View"));
+
+  f.Form.ActivePanel()->Browser.ToggleMark(f.Form.ActivePanel()->Browser.FindEntry("a.txt"));
+  f.Form.MenuOpening("File");
+  f.Form.SetPopupMenu();
+  EXPECT_TRUE(enabled("Copy"));
+  EXPECT_TRUE(enabled("Delete"));
+  EXPECT_FALSE(enabled("Attributes"));
+  EXPECT_TRUE(popupEnabled("Copy"));
+
+  f.Cursor("b.zip");
+  f.Form.MenuOpening("File");
+  f.Form.SetPopupMenu();
+  EXPECT_TRUE(enabled("ExtractFiles"));
+  EXPECT_TRUE(enabled("Attributes"));
+  EXPECT_TRUE(popupEnabled("ExtractFiles"));
+  EXPECT_FALSE(popupEnabled("ViewResource"));
+  f.Cursor("c.exe");
+  f.Form.SetPopupMenu();
+  EXPECT_TRUE(popupEnabled("ViewResource"));
+
+  f.Form.MenuOpening("Panel");
+  EXPECT_TRUE(f.Form.MenuAction("ActiveLeft")->isChecked());
+  EXPECT_TRUE(f.Form.MenuAction("ShowFiles")->isChecked());
+  EXPECT_FALSE(f.Form.MenuAction("ExtendedView")->isChecked());
+}
+
+TEST(Commands, ColourSchemesPaintBothPanels) {
+  TCommandFixture f;
+  struct Case {
+    int Scheme;
+    uint32_t Background;
+    int LeftMode, RightMode;
+  };
+  for (const Case& c : {Case{1, 0xFFFFFF, 3, 3}, Case{4, 0x808080, 1, 1}, Case{5, 0x800000, 1, 3},
+                        Case{6, 0x000000, 1, 1}, Case{7, 0x000000, 1, 1}}) {
+    f.Form.RunCommand("Scheme" + std::to_string(c.Scheme));
+    for (TFPanel* panel : {f.Form.LeftPanel(), f.Form.RightPanel()}) {
+      EXPECT_EQ(panel->Settings.PanelFon, c.Background) << c.Scheme;
+      const TPanelGeometry& g = panel->Geometry();
+      const QColor painted = panel->Canvas().toImage().pixelColor(g.ListRight - 12, g.InfoTop - 4);
+      EXPECT_EQ(painted, ColorFromNumber(c.Background)) << c.Scheme;
+    }
+    EXPECT_EQ(f.Form.LeftPanel()->ViewMode, c.LeftMode) << c.Scheme;
+    EXPECT_EQ(f.Form.RightPanel()->ViewMode, c.RightMode) << c.Scheme;
+  }
+  EXPECT_EQ(f.Form.LeftPanel()->Settings.FileSelectColor, 0x00FFFFu);
+  EXPECT_EQ(f.Form.LeftPanel()->Settings.LineColorSlave, 0x8000000Fu);
+}
+
+TEST(Commands, ConfigurationCommands) {
+  TCommandFixture f;
+  f.Form.Settings.SplitterGap = 20;
+  f.Asker.Answer = TAsker::No;
+  f.Form.RunCommand("SetDefaultConfig");
+  EXPECT_EQ(f.Form.Settings.SplitterGap, 20);
+  f.Asker.Answer = TAsker::Yes;
+  f.Form.RunCommand("SetDefaultConfig");
+  EXPECT_EQ(f.Form.Settings.SplitterGap, 7);
+  EXPECT_EQ(f.Form.size(), QSize(640, 453));
+  EXPECT_EQ(f.Form.RightPanel()->ViewMode, TFPanel::vmFull);
+
+  // Clear Recent Docs leaves an empty list behind.
+  const std::string xbel = std::string(std::getenv("XDG_DATA_HOME")) + "/recently-used.xbel";
+  std::ofstream(xbel) << "<xbel><bookmark href=\"file:///secret\"/></xbel>";
+  f.Form.RunCommand("ClearRecentDocs");
+  std::ifstream in(xbel);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text.find("secret"), std::string::npos);
+  EXPECT_NE(text.find("<xbel"), std::string::npos);
+}
+
+} // namespace
+} // namespace corvane
