@@ -474,8 +474,7 @@ void TForm1::AddFileToHistory(const std::string& name) {
 void TForm1::File_Work(const std::string&) {}
 
 void TForm1::CopyCommand() {
-  if (OnCopyCommand)
-    OnCopyCommand();
+  RunEntryPoint("Copy");
 }
 
 void TForm1::SelectGroup(bool select, bool withFolders) {

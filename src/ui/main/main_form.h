@@ -119,7 +119,6 @@ public:
   // The select-group dialog, selecting (true) or unselecting; with folders when asked.
   void SelectGroup(bool select, bool withFolders);
   // The commands the dialogs of later parts provide; until then they do nothing.
-  std::function<void()> OnCopyCommand;
   std::function<void(bool select, bool withFolders)> OnSelectGroup;
   // While off (an archive is being read), keys do not reach the panels.
   bool KeyPreview = true;

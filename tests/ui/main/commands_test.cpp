@@ -101,7 +101,7 @@ struct TCommandFixture {
                                  "ExtractAll"};
     for (const char* name : names)
       Form.EntryPoints[name] = [this, name] { Reached.push_back(name); };
-    Form.OnCopyCommand = [this] { Reached.push_back("Copy"); };
+    Form.EntryPoints["Copy"] = [this] { Reached.push_back("Copy"); };
     Form.OnSelectGroup = [this](bool select, bool) {
       Reached.push_back(select ? "SelectGroup+" : "SelectGroup-");
     };

@@ -341,7 +341,7 @@ TEST(MainFormKeys, DraggingToTheOtherPanelAsksForACopy) {
   TForm1 form;
   form.show();
   int copies = 0;
-  form.OnCopyCommand = [&] { ++copies; };
+  form.EntryPoints["Copy"] = [&] { ++copies; };
   TFPanel* left = form.LeftPanel();
   left->Settings.Path = QString::fromStdString(dir.Model() + "g");
   left->InitFromPath();
