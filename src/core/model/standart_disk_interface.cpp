@@ -1,5 +1,7 @@
 #include "model/standart_disk_interface.h"
 
+#include "model/browser.h"
+#include "model/copy_file.h"
 #include "model/path_utils.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
@@ -71,6 +73,14 @@ bool TStandartDiskInterface::FindNext(TFileEntry& entry) {
     NameBuffer = platform::SwapSeparators(NameBuffer);
   FillEntry(NameBuffer, Status, entry);
   return true;
+}
+
+bool TStandartDiskInterface::CopyOut(std::string_view name, std::string_view target, bool move) {
+  return CopyFileBlocks(Owner, Root + std::string(name), target, move);
+}
+
+bool TStandartDiskInterface::CopyIn(std::string_view source, std::string_view name, bool move) {
+  return CopyFileBlocks(Owner, source, Root + std::string(name), move);
 }
 
 bool TStandartDiskInterface::DeleteFile(std::string_view name) {

@@ -2,8 +2,7 @@
 //
 // It turns its model paths into native ones only at the system call, lists with TDirReader (one
 // enumeration at a time, closed at its end), and fills entries with 64-bit sizes, local times and
-// the attribute mapping of file_attributes.h. Copying files in and out needs the checked copy
-// primitive of the copy engine; until that exists both report failure rather than pretend.
+// the attribute mapping of file_attributes.h. Copying in and out goes through CopyFileBlocks.
 #pragma once
 
 #include "model/disk_interface.h"
@@ -20,6 +19,8 @@ public:
 
   bool FindFirst(std::string_view folder, TFileEntry& entry) override;
   bool FindNext(TFileEntry& entry) override;
+  bool CopyOut(std::string_view name, std::string_view target, bool move) override;
+  bool CopyIn(std::string_view source, std::string_view name, bool move) override;
   bool DeleteFile(std::string_view name) override;
   bool MakeDir(std::string_view name, uint16_t attr) override;
   bool RemoveDir(std::string_view name) override;
