@@ -74,6 +74,14 @@ public:
   void FindNextMatch(std::string_view mask);
   static bool MatchesMask(std::string_view name, std::string_view masks);
 
+  // Copies or moves the marked entries (or the cursor entry) to a typed target: a folder, a
+  // folder to make ("name\"), or a folder plus a rename mask. False when it could not start.
+  bool CopyToPath(std::string_view targetText, bool move);
+  // The same to the folder another browser shows.
+  bool CopyToBrowser(TBrowser& target, bool move);
+  // Asks the running operation to stop after the current entry.
+  void StopOperation();
+
   TDiskInterface* CurrentSource() const { return Source.get(); }
   int Count() const { return static_cast<int>(Entries.size()); }
   int64_t TotalBytes() const { return Total; }
@@ -100,6 +108,8 @@ private:
   bool ValidIndex(int index) const { return index >= 1 && index <= Count(); }
   std::unique_ptr<TDiskInterface> MakeSource(uint8_t kind, std::string_view root);
   void SortListing(std::vector<TFileEntry>& read, size_t first);
+  bool CopyOneEntry(int index, const std::string& targetFolder, const std::string& mask, bool move);
+  bool CopyTree(const std::string& sourceFolder, const std::string& targetFolder, bool move);
 
   std::vector<TFileEntry> Entries;
   std::unique_ptr<TDiskInterface> Source;

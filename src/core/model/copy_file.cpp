@@ -84,6 +84,31 @@ bool CopyContents(TBrowserEvents* events, int from, int to, int64_t size) {
   }
 }
 
+// The folder of a target path, held open, and the target's name in it.
+class TTargetFolder final {
+public:
+  bool Open(const std::string& nativePath) {
+    std::string path = nativePath;
+    while (path.size() > 1 && path.back() == '/')
+      path.pop_back();
+    const size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    TargetName = slash == std::string::npos ? path : path.substr(slash + 1);
+    platform::TAtPath at;
+    if (!at.Resolve(folder))
+      return false;
+    Fd.Reset(::openat(at.Dir(), at.Name(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return Fd.Valid();
+  }
+  int Dir() const { return Fd.Get(); }
+  const char* Name() const { return TargetName.c_str(); }
+
+private:
+  platform::TUniqueFd Fd;
+  std::string TargetName;
+};
+
 bool Fail(int error) {
   errno = error;
   return false;
@@ -98,8 +123,11 @@ bool CopyFileBlocks(TBrowserEvents* events, std::string_view sourcePath,
   if (!source || !target)
     return Fail(ENOENT);
   platform::TAtPath from;
-  platform::TAtPath to;
-  if (!from.Resolve(*source) || !to.Resolve(*target))
+  if (!from.Resolve(*source))
+    return false;
+  // The target's folder, open: the temporary file must be made there, whatever the working folder.
+  TTargetFolder to;
+  if (!to.Open(*target))
     return false;
   struct stat sourceStat {};
   if (::fstatat(from.Dir(), from.Name(), &sourceStat, AT_SYMLINK_NOFOLLOW) != 0)
@@ -130,7 +158,7 @@ bool CopyFileBlocks(TBrowserEvents* events, std::string_view sourcePath,
   }
 
   std::string temporary;
-  platform::TUniqueFd out = MakeTemporary(to.Dir(), platform::NativeBaseName(*target), temporary);
+  platform::TUniqueFd out = MakeTemporary(to.Dir(), to.Name(), temporary);
   if (!out.Valid())
     return false;
   auto discard = [&](int error) {

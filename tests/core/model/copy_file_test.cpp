@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -147,6 +149,8 @@ TEST(CopyFileBlocks, AFullDiskLeavesTargetAndSourceWhole) {
     EXPECT_EQ(Read(small + "/target"), "old target");
     EXPECT_EQ(Read(dir.Native("big")), big);
     EXPECT_TRUE(Leftovers(small, {"target"}).empty());
+    EXPECT_TRUE(Leftovers(dir.Path(), {"big", "small"}).empty());
+    EXPECT_EQ(errno, ENOSPC);
   }
   [[maybe_unused]] const int unmounted = std::system(("umount '" + small + "'").c_str());
 }

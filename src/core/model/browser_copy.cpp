@@ -1,0 +1,187 @@
+// The copy and move engine of TBrowser: the marked entries (or the cursor entry) go to a folder
+// typed as text or shown by another browser, folders as whole trees, with the browser's events
+// for progress, questions and errors. Busy is the stop switch, tested before every entry.
+//
+// Safety comes first: a folder is never copied into itself (checked by device and inode along the
+// target's folders, whatever letters or links name them), walks never follow links (a link is
+// copied as a link), and the file copy itself (CopyFileBlocks) never loses a file.
+#include "model/browser.h"
+#include "model/name_mask.h"
+#include "model/path_utils.h"
+#include "platform/at_path.h"
+#include "platform/file_attributes.h"
+#include "platform/file_ops.h"
+#include "platform/native_path.h"
+#include "platform/process_messages.h"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace corvane {
+
+namespace {
+
+// Whether the native folder `target` (existing or not) lies inside the folder `source` or is it.
+bool InsideOf(const std::string& source, std::string target) {
+  struct stat from {};
+  if (::stat(source.c_str(), &from) != 0)
+    return false;
+  while (!target.empty()) {
+    struct stat at {};
+    if (::stat(target.c_str(), &at) == 0 && at.st_dev == from.st_dev && at.st_ino == from.st_ino)
+      return true;
+    if (target == "/")
+      break;
+    const size_t slash = target.rfind('/');
+    if (slash == std::string::npos)
+      break;
+    target.resize(slash == 0 ? 1 : slash);
+  }
+  return false;
+}
+
+std::string NativeFolder(const std::string& model) {
+  std::string native = platform::ModelToNative(model).value_or(std::string());
+  while (native.size() > 1 && native.back() == '/')
+    native.pop_back();
+  return native;
+}
+
+} // namespace
+
+void TBrowser::StopOperation() {
+  Busy = false;
+}
+
+bool TBrowser::CopyTree(const std::string& sourceFolder, const std::string& targetFolder,
+                        bool move) {
+  std::vector<std::pair<std::string, uint16_t>> pending;
+  TFileEntry entry;
+  bool ok = true;
+  for (bool more = Source->FindFirst(sourceFolder, entry); more && Busy;
+       more = Source->FindNext(entry)) {
+    const std::string name = entry.EntryName();
+    if (entry.IsWalkableFolder()) {
+      const auto native = platform::ModelToNative(targetFolder + name);
+      if (native && (platform::MakeFolder(*native) || errno == EEXIST))
+        platform::SetFileAttributes(*native, entry.Attr);
+      pending.emplace_back(name, entry.Attr);
+    } else if (!Source->CopyOut(sourceFolder + name, targetFolder + name, move)) {
+      ok = false;
+      if (OnCopyError)
+        OnCopyError(1, targetFolder + name);
+    }
+  }
+  // Files of a folder first, then its sub-folders, latest found first.
+  for (auto it = pending.rbegin(); it != pending.rend() && Busy; ++it) {
+    platform::ProcessMessages();
+    if (!CopyTree(sourceFolder + it->first + "\\", targetFolder + it->first + "\\", move))
+      ok = false;
+    if (move)
+      Source->RemoveDir(sourceFolder + it->first);
+  }
+  return ok;
+}
+
+bool TBrowser::CopyOneEntry(int index, const std::string& targetFolder, const std::string& mask,
+                            bool move) {
+  if (!Busy)
+    return false;
+  const TFileEntry& entry = Entries[static_cast<size_t>(index - 1)];
+  const std::string name = entry.EntryName();
+  const std::string targetName = mask.empty() ? name : ApplyNameMask(name, mask);
+  if (!entry.IsWalkableFolder()) {
+    // Files, and links of any kind, which are copied as links.
+    if (Source->CopyOut(Rel + name, targetFolder + targetName, move))
+      return true;
+    if (OnCopyError)
+      OnCopyError(1, targetFolder + name);
+    return false;
+  }
+  const std::string sourceModel = Root + Rel + name;
+  const std::string targetModel = targetFolder + targetName;
+  if (InsideOf(NativeFolder(sourceModel), NativeFolder(targetModel))) {
+    if (OnCopyError)
+      OnCopyError(3, targetModel + "\\");
+    return false;
+  }
+  const auto sourceNative = platform::ModelToNative(sourceModel);
+  const auto targetNative = platform::ModelToNative(targetModel);
+  if (move && sourceNative && targetNative &&
+      UpCaseAscii(sourceModel[0]) == UpCaseAscii(targetModel[0]) &&
+      platform::RenameNoReplace(*sourceNative, *targetNative))
+    return true;
+  if (!targetNative || (!platform::MakeFolder(*targetNative) && errno != EEXIST)) {
+    if (OnCopyError)
+      OnCopyError(4, targetModel);
+    return false;
+  }
+  platform::SetFileAttributes(*targetNative, entry.Attr);
+  const bool ok = CopyTree(Rel + name + "\\", targetModel + "\\", move);
+  if (move)
+    Source->RemoveDir(Rel + name);
+  return ok;
+}
+
+bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
+  if (Busy || !Source)
+    return false;
+  Busy = true;
+  std::string target = platform::TypedToModel(targetText).value_or(std::string(targetText));
+  if (target.find(':') == std::string::npos) {
+    if (Kind == skArchive) {
+      Busy = false;
+      return false;
+    }
+    target =
+        !target.empty() && target.front() == '\\' ? Root + target.substr(1) : Root + Rel + target;
+  }
+  std::string targetFolder;
+  std::string mask;
+  platform::TFileStatus status;
+  if (!target.empty() && target.back() == '\\') {
+    target.pop_back();
+    const auto native = platform::ModelToNative(target);
+    if (!native || (!platform::StatPath(*native, status) && !platform::MakeFolder(*native))) {
+      Busy = false;
+      return false;
+    }
+    targetFolder = target + "\\";
+  } else if (const auto native = platform::ModelToNative(target);
+             native && platform::StatPath(*native, status) && status.IsFolder()) {
+    targetFolder = target + "\\";
+  } else {
+    std::tie(targetFolder, mask) = SplitPath(target);
+  }
+  if (!mask.empty() && Kind == skArchive) {
+    Busy = false;
+    return false;
+  }
+  const int64_t total = SelectionSize();
+  if (OnCopyBegin)
+    OnCopyBegin(Root + Rel, total);
+  if (MarkedCount > 0) {
+    for (int i = 1; i <= Count(); ++i) {
+      platform::ProcessMessages();
+      if (Entries[static_cast<size_t>(i - 1)].Marked && CopyOneEntry(i, targetFolder, mask, move))
+        ToggleMark(i);
+    }
+  } else if (ValidIndex(Cursor) && !Entries[static_cast<size_t>(Cursor - 1)].IsUpEntry()) {
+    CopyOneEntry(Cursor, targetFolder, mask, move);
+  }
+  if (OnCopyEnd)
+    OnCopyEnd();
+  Busy = false;
+  return true;
+}
+
+bool TBrowser::CopyToBrowser(TBrowser& target, bool move) {
+  if (Busy)
+    return false;
+  if (target.SourceKind() == skFolder)
+    return CopyToPath(target.RootPath() + target.RelPath(), move);
+  return false; // archives as targets come with the archive sources
+}
+
+} // namespace corvane
