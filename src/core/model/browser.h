@@ -81,6 +81,9 @@ public:
   bool CopyToBrowser(TBrowser& target, bool move);
   // Asks the running operation to stop after the current entry.
   void StopOperation();
+  // Deletes the marked entries (or the cursor entry) for good, then re-reads the folder with the
+  // cursor on the same name, the one after it, or the one before it.
+  void DeleteSelection();
 
   TDiskInterface* CurrentSource() const { return Source.get(); }
   int Count() const { return static_cast<int>(Entries.size()); }
@@ -110,6 +113,10 @@ private:
   void SortListing(std::vector<TFileEntry>& read, size_t first);
   bool CopyOneEntry(int index, const std::string& targetFolder, const std::string& mask, bool move);
   bool CopyTree(const std::string& sourceFolder, const std::string& targetFolder, bool move);
+  bool AskDelete(const TFileEntry& entry, const std::string& fullPath);
+  void DeleteOneFile(const std::string& relPath);
+  void DeleteTree(const std::string& folder, bool removeFolder);
+  void DeleteOneEntry(int index);
 
   std::vector<TFileEntry> Entries;
   std::unique_ptr<TDiskInterface> Source;
