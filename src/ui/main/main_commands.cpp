@@ -6,9 +6,14 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "platform/drive_probe.h"
+#include "platform/drive_table.h"
 #include "platform/launcher.h"
 #include "platform/native_path.h"
 #include "platform/recent_documents.h"
+#include "platform/trash.h"
+
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QKeyEvent>
@@ -485,6 +490,8 @@ void TForm1::RunCommand(const std::string& name) {
     platform::RunProgram("mplayer.exe", {}, std::string());
   } else if (name == "ClearRecentDocs") {
     platform::ClearRecentDocuments();
+  } else if (name == "EmptyRecycleBin") {
+    EmptyRecycleBin();
   } else if (name == "UnselectAll" || name == "InvertSelection") {
     for (int i = 1; i <= panel->Browser.Count(); ++i)
       if (name == "InvertSelection" || panel->Browser.IsMarked(i))
@@ -550,6 +557,32 @@ void TForm1::RunCommand(const std::string& name) {
   } else {
     RunEntryPoint(name);
   }
+}
+
+void TForm1::EmptyRecycleBin() {
+  const QString question = Settings.Language == QStringLiteral("ENGLISH")
+                               ? QStringLiteral("Do you want really clear Recycle Bin ?")
+                               : LanguageFile.Read("Commands", "Confirm_ClearRecycle", QString());
+  if (TAsker::Current().YesNo(this, question) != TAsker::Yes)
+    return;
+  // The whole trash: the home trash and the trash folders of every other drive that answers.
+  // The volume that holds the home trash keeps its trash there, so its top folder is left alone.
+  struct stat home {};
+  std::string homeFolder = platform::HomeTrashFolder();
+  while (::stat(homeFolder.c_str(), &home) != 0 && homeFolder.size() > 1)
+    homeFolder = homeFolder.substr(0, std::max<size_t>(homeFolder.rfind('/'), 1));
+  std::vector<std::string> mountPoints;
+  for (const auto& drive : platform::TDriveTable::Instance().Drives()) {
+    struct stat volume {};
+    if (!drive.Mounted || drive.MountPoint.empty() || !platform::IsDriveReady(drive.Letter) ||
+        ::stat(drive.MountPoint.c_str(), &volume) != 0 || volume.st_dev == home.st_dev)
+      continue;
+    mountPoints.push_back(drive.MountPoint);
+  }
+  std::string why;
+  if (!platform::EmptyTrash(mountPoints, &why))
+    TAsker::Current().Error(this, QString::fromStdString(why));
+  Update_AllPanels();
 }
 
 void TForm1::SetDefaultConfiguration() {

@@ -152,6 +152,8 @@ public:
   bool CursorIsArchive() const;
   bool CursorIsExecutableImage() const;
   void SetDefaultConfiguration();
+  // Asks, then empties the whole trash (home and every ready drive's).
+  void EmptyRecycleBin();
   std::vector<std::string> CommandLog; // every command run, in order
   int AppliedScheme = 0;               // the last colour scheme applied
   config::TIniFile& MainConfig() { return *MainConfigFile; }

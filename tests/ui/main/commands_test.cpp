@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -324,6 +325,20 @@ TEST(Commands, ConfigurationCommands) {
   EXPECT_EQ(f.Form.Settings.SplitterGap, 7);
   EXPECT_EQ(f.Form.size(), QSize(640, 453));
   EXPECT_EQ(f.Form.RightPanel()->ViewMode, TFPanel::vmFull);
+
+  // Empty Recycle Bin asks first, then empties the trash.
+  const std::string trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash";
+  std::filesystem::create_directories(trash + "/files");
+  std::filesystem::create_directories(trash + "/info");
+  std::ofstream(trash + "/files/old.txt") << "x";
+  std::ofstream(trash + "/info/old.txt.trashinfo") << "[Trash Info]\nPath=/old.txt\n";
+  f.Asker.Answer = TAsker::No;
+  f.Form.RunCommand("EmptyRecycleBin");
+  EXPECT_TRUE(std::filesystem::exists(trash + "/files/old.txt"));
+  f.Asker.Answer = TAsker::Yes;
+  f.Form.RunCommand("EmptyRecycleBin");
+  EXPECT_FALSE(std::filesystem::exists(trash + "/files/old.txt"));
+  EXPECT_FALSE(std::filesystem::exists(trash + "/info/old.txt.trashinfo"));
 
   // Clear Recent Docs leaves an empty list behind.
   const std::string xbel = std::string(std::getenv("XDG_DATA_HOME")) + "/recently-used.xbel";
