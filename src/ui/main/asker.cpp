@@ -1,6 +1,7 @@
 #include "main/asker.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace corvane {
 
@@ -13,6 +14,22 @@ public:
   }
   void Information(QWidget* parent, const QString& text) override {
     QMessageBox::information(parent, QStringLiteral("Corvane"), text);
+  }
+  TAnswer YesNoCancelAll(QWidget* parent, const QString& text) override {
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("Corvane"), text,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::YesToAll, parent);
+    box.button(QMessageBox::YesToAll)->setText(QStringLiteral("All"));
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Yes;
+    case QMessageBox::YesToAll:
+      return All;
+    case QMessageBox::No:
+      return No;
+    default:
+      return Cancel;
+    }
   }
   TAnswer YesNo(QWidget* parent, const QString& text) override {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Corvane"), text,

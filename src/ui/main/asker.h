@@ -19,6 +19,8 @@ public:
   virtual void Information(QWidget* parent, const QString& text) = 0;
   // A confirmation with Yes and No.
   virtual TAnswer YesNo(QWidget* parent, const QString& text) = 0;
+  // A question during an operation: Yes, No, Cancel and All, with a warning icon.
+  virtual TAnswer YesNoCancelAll(QWidget* parent, const QString& text) = 0;
 
   static TAsker& Current();
   // Puts in another asker (nullptr: the message boxes again); the caller keeps it alive.

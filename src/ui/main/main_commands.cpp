@@ -3,6 +3,7 @@
 // schemes, bar toggles, selection, configuration). A command whose window or engine belongs to a
 // later part of the program runs through RunEntryPoint, which does what was registered for its
 // name and nothing otherwise.
+#include "fileops/delete_form.h"
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
@@ -557,6 +558,17 @@ void TForm1::RunCommand(const std::string& name) {
   } else {
     RunEntryPoint(name);
   }
+}
+
+void TForm1::DeleteCommand() {
+  TFormDelete form(this);
+  if (Settings.ConfirmDelete) {
+    form.exec();
+    return;
+  }
+  // Without the confirmation the window only lays itself out and does its work at once.
+  form.FormActivate();
+  form.Button1Click();
 }
 
 void TForm1::EmptyRecycleBin() {

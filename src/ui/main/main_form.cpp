@@ -66,6 +66,7 @@ TForm1::~TForm1() = default;
 void TForm1::FormCreate() {
   CreateComponents();
   CreateMainMenu();
+  EntryPoints["Delete"] = [this] { DeleteCommand(); };
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();

@@ -30,6 +30,10 @@ struct TRecordingAsker final : TAsker {
     Said.push_back(text);
     return Answer;
   }
+  TAnswer YesNoCancelAll(QWidget*, const QString& text) override {
+    Said.push_back(text);
+    return Answer;
+  }
   std::vector<QString> Said;
   TAnswer Answer = No;
 };
