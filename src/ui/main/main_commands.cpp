@@ -3,6 +3,7 @@
 // schemes, bar toggles, selection, configuration). A command whose window or engine belongs to a
 // later part of the program runs through RunEntryPoint, which does what was registered for its
 // name and nothing otherwise.
+#include "fileops/copy_form.h"
 #include "fileops/delete_form.h"
 #include "main/asker.h"
 #include "main/main_form.h"
@@ -558,6 +559,11 @@ void TForm1::RunCommand(const std::string& name) {
   } else {
     RunEntryPoint(name);
   }
+}
+
+void TForm1::OpenCopyWindow() {
+  TFormCopy form(this);
+  form.exec();
 }
 
 void TForm1::DeleteCommand() {

@@ -67,6 +67,7 @@ void TForm1::FormCreate() {
   CreateComponents();
   CreateMainMenu();
   EntryPoints["Delete"] = [this] { DeleteCommand(); };
+  EntryPoints["Copy"] = [this] { OpenCopyWindow(); };
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();

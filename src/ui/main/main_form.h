@@ -152,6 +152,8 @@ public:
   bool CursorIsArchive() const;
   bool CursorIsExecutableImage() const;
   void SetDefaultConfiguration();
+  // The copy window, from the active panel to the other one.
+  void OpenCopyWindow();
   // The delete window (or its work at once when deleting needs no confirmation).
   void DeleteCommand();
   // Asks, then empties the whole trash (home and every ready drive's).

@@ -1,0 +1,103 @@
+#include "fileops/copy_form.h"
+#include "main/asker.h"
+#include "main/main_form.h"
+#include "panels/file_panel.h"
+#include "temp_folder.h"
+
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace corvane {
+namespace {
+
+using test::TTempFolder;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct TAnsweringAsker final : TAsker {
+  void Error(QWidget*, const QString& text) override { Errors.push_back(text); }
+  void Information(QWidget*, const QString&) override {}
+  TAnswer YesNo(QWidget*, const QString&) override { return Yes; }
+  TAnswer YesNoCancelAll(QWidget*, const QString&) override {
+    ++Asked;
+    return Answer;
+  }
+  TAnswer Answer = No;
+  int Asked = 0;
+  std::vector<QString> Errors;
+};
+
+// The left panel shows src, the right one dst; three files, two of them already in dst.
+struct TCopyWindowFixture {
+  TCopyWindowFixture() {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+      std::ofstream(Dir.File(std::string("src/") + name)) << "new " << name;
+    for (const char* name : {"a.txt", "b.txt"})
+      std::ofstream(Dir.File(std::string("dst/") + name)) << "old " << name;
+    TAsker::Replace(&Asker);
+    for (auto [panel, folder] :
+         {std::pair{Form.LeftPanel(), "src"}, std::pair{Form.RightPanel(), "dst"}}) {
+      panel->Settings.Path = QString::fromStdString(Dir.Model() + folder);
+      panel->Settings.SortMode = smName;
+      panel->InitFromPath();
+      panel->resize(300, 300);
+      panel->LayoutAndPaint();
+    }
+    TBrowser& source = Form.LeftPanel()->Browser;
+    for (int i = 2; i <= source.Count(); ++i)
+      source.ToggleMark(i);
+  }
+  ~TCopyWindowFixture() { TAsker::Replace(nullptr); }
+  std::string Target(const char* name) { return Read(Dir.Native(std::string("dst/") + name)); }
+
+  TTempFolder Dir;
+  TAnsweringAsker Asker;
+  TForm1 Form;
+};
+
+TEST(CopyForm, OverwriteQuestionsDecidePerFileOrForAll) {
+  struct Case {
+    TAsker::TAnswer Answer;
+    const char* A;
+    const char* C;
+    int Asked;
+  };
+  for (const Case& c :
+       {Case{TAsker::No, "old a.txt", "new c.txt", 2},
+        Case{TAsker::Yes, "new a.txt", "new c.txt", 2},
+        Case{TAsker::All, "new a.txt", "new c.txt", 1}, Case{TAsker::Cancel, "old a.txt", "", 1}}) {
+    TCopyWindowFixture f;
+    f.Asker.Answer = c.Answer;
+    TFormCopy form(&f.Form);
+    form.FormActivate();
+    EXPECT_EQ(form.Edit1->text(), QStringLiteral("Copy 3 files(s)"));
+    EXPECT_EQ(form.Edit2->text(), QString::fromStdString(f.Dir.Model() + "dst\\"));
+    form.Button1Click();
+    EXPECT_EQ(f.Target("a.txt"), c.A) << c.Answer;
+    EXPECT_EQ(f.Target("c.txt"), c.C) << c.Answer;
+    EXPECT_EQ(f.Asker.Asked, c.Asked) << c.Answer;
+    EXPECT_EQ(f.Form.windowTitle(), QStringLiteral("Corvane v1.50"));
+  }
+}
+
+TEST(CopyForm, ATypedTargetIsUsedAndTheSourcesStay) {
+  TCopyWindowFixture f;
+  TFormCopy form(&f.Form);
+  form.FormActivate();
+  form.Edit2->setText(QString::fromStdString(f.Dir.Model() + "fresh\\"));
+  form.Button1Click();
+  EXPECT_EQ(Read(f.Dir.Native("fresh/c.txt")), "new c.txt");
+  EXPECT_EQ(Read(f.Dir.Native("src/c.txt")), "new c.txt");
+  EXPECT_TRUE(f.Asker.Errors.empty());
+  EXPECT_EQ(f.Form.LeftPanel()->Browser.SelectedCount(), 0);
+}
+
+} // namespace
+} // namespace corvane
