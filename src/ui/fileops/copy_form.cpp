@@ -2,9 +2,7 @@
 
 #include "main/asker.h"
 #include "main/main_form.h"
-#include "model/browser_events.h"
 #include "panels/file_panel.h"
-#include "platform/process_messages.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -12,8 +10,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-
-#include <cmath>
 
 namespace corvane {
 
@@ -23,13 +19,11 @@ QString FromBytes(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-int Percent(double part, double whole) {
-  return whole > 0 ? static_cast<int>(std::nearbyint(part * 100.0 / whole)) : 0;
-}
-
 } // namespace
 
-TFormCopy::TFormCopy(TForm1* mainWindow) : QDialog(mainWindow), Main(mainWindow) {
+TFormCopy::TFormCopy(TForm1* mainWindow)
+    : QDialog(mainWindow), Main(mainWindow),
+      Transfer(mainWindow, this, nullptr, nullptr, nullptr, nullptr) {
   setObjectName(QStringLiteral("FormCopy"));
   setWindowTitle(Text("Caption", QString()));
   setFixedSize(400, 170);
@@ -66,6 +60,7 @@ TFormCopy::TFormCopy(TForm1* mainWindow) : QDialog(mainWindow), Main(mainWindow)
   Progress1->setGeometry(10, 82, 364, 16);
   for (QProgressBar* bar : {Progress1, Progress2})
     bar->setRange(0, 100);
+  Transfer = TTransfer(Main, this, Label3, Label2, Progress2, Progress1);
   Button1 = new QPushButton(Text("Button_OK", QString()), this);
   Button1->setGeometry(124, 134, 75, 25);
   Button1->setDefault(true);
@@ -87,7 +82,7 @@ void TFormCopy::showEvent(QShowEvent* event) {
 
 void TFormCopy::FormActivate() {
   Source = Main->ActivePanel();
-  YesToAll = false;
+  Transfer.YesToAll = false;
   Label2->clear();
   Label3->setText(Text("l_scan", QStringLiteral("Scanning files...")));
   GB2->hide();
@@ -116,89 +111,16 @@ void TFormCopy::Button1Click() {
   GB2->show();
   Label2->setText(Edit1->text());
   Button1->setEnabled(false);
-  TBrowser& browser = Source->Browser;
-  browser.Cursor = Source->CursorIndex();
-
-  using TBegin = std::function<void(const std::string&, int64_t)>;
-  using TFirst = std::function<void(const std::string&, const std::string&, int64_t)>;
-  using TBlock = std::function<void(int64_t, int64_t)>;
-  using TConfirm = std::function<void(int, const std::string&, bool&)>;
-  using TError = std::function<void(int, const std::string&)>;
-  using TPlain = std::function<void()>;
-  TScopedEvent begin(browser.OnCopyBegin, TBegin([this](const std::string&, int64_t total) {
-                       GrandTotal = total;
-                       FinishedBytes = 0;
-                       setWindowTitle(windowTitle() +
-                                      QStringLiteral(" (%1 Mb)").arg(total / 1000000));
-                     }));
-  TScopedEvent first(browser.OnCopyFirstBlock,
-                     TFirst([this](const std::string& source, const std::string&, int64_t size) {
-                       Label3->setText(Text("l_copied", QStringLiteral("Copied files:")) + ' ' +
-                                       QString::number(FilesDone));
-                       Label2->setText(FromBytes(source));
-                       CurrentSize = size;
-                     }));
-  TScopedEvent block(
-      browser.OnCopyOneBlock, TBlock([this](int64_t done, int64_t size) {
-        platform::ProcessMessages();
-        if (size > 0)
-          Progress2->setValue(Percent(double(done), double(size)));
-        if (done + FinishedBytes > 0) {
-          Progress1->setValue(
-              std::min(100, Percent(double(done + FinishedBytes), double(GrandTotal))));
-          Main->setWindowTitle(QStringLiteral("Corvane (%1%)").arg(Progress1->value()));
-        }
-      }));
-  TScopedEvent fileEnd(browser.OnCopyFileEnd, TPlain([this] {
-                         FinishedBytes += CurrentSize;
-                         ++FilesDone;
-                       }));
-  TScopedEvent confirm(
-      browser.OnCopyConfirm,
-      TConfirm([this, &browser](int kind, const std::string& path, bool& answer) {
-        if (YesToAll) {
-          answer = true;
-          return;
-        }
-        const QString text =
-            Text("m_file", QStringLiteral("File")) + ' ' + FromBytes(path) + '\n' +
-            (kind == 2
-                 ? Text("m_overwritereadOnly",
-                        QStringLiteral("already exists and has attribute Read-only. Overwrite?"))
-                 : Text("m_overwrite", QStringLiteral("already exists. Overwrite?")));
-        switch (TAsker::Current().YesNoCancelAll(this, text)) {
-        case TAsker::All:
-          YesToAll = true;
-          answer = true;
-          break;
-        case TAsker::Yes:
-          answer = true;
-          break;
-        case TAsker::Cancel:
-          answer = false;
-          browser.StopOperation();
-          break;
-        default:
-          answer = false;
-          break;
-        }
-      }));
-  TScopedEvent error(browser.OnCopyError, TError([this](int kind, const std::string& path) {
-                       if (kind == 1 || kind == 3 || kind == 4)
-                         TAsker::Current().Error(
-                             this, Text("m_error", QStringLiteral("Cannot copy files!")) + ' ' +
-                                       FromBytes(path));
-                     }));
-  Running = true;
-  const bool started = Edit2->text() != InitialTarget
-                           ? browser.CopyToPath(Edit2->text().toStdString(), false)
-                           : browser.CopyToBrowser(Main->OtherPanel()->Browser, false);
-  Running = false;
-  if (!started) {
-    TAsker::Current().Error(this, Text("m_error", QStringLiteral("Cannot copy files!")));
+  const TTransferTexts texts{
+      Text("l_copied", QStringLiteral("Copied files:")), Text("m_file", QStringLiteral("File")),
+      Text("m_overwrite", QStringLiteral("already exists. Overwrite?")),
+      Text("m_overwritereadOnly",
+           QStringLiteral("already exists and has attribute Read-only. Overwrite?")),
+      Text("m_error", QStringLiteral("Cannot copy files!"))};
+  if (!Transfer.Run(Source, Edit2->text(), InitialTarget, false, true, texts)) {
+    TAsker::Current().Error(this, texts.Error);
     return;
   }
-  Main->setWindowTitle(QStringLiteral("Corvane v1.50"));
   Main->Update_AllPanels();
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
     panel->StartMonitor();
@@ -206,8 +128,8 @@ void TFormCopy::Button1Click() {
 }
 
 void TFormCopy::Button2Click() {
-  if (Running && Source)
-    Source->Browser.StopOperation();
+  if (Transfer.Running())
+    Transfer.Stop();
   else
     reject();
 }

@@ -4,6 +4,8 @@
 // and All; a failed file is reported and stays marked.
 #pragma once
 
+#include "fileops/transfer.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -53,12 +55,7 @@ private:
   TForm1* Main;
   TFPanel* Source = nullptr;
   QString InitialTarget;
-  bool YesToAll = false;
-  bool Running = false;
-  int64_t GrandTotal = 0;
-  int64_t FinishedBytes = 0;
-  int64_t CurrentSize = 0;
-  int FilesDone = 0;
+  TTransfer Transfer;
 };
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 // name and nothing otherwise.
 #include "fileops/copy_form.h"
 #include "fileops/delete_form.h"
+#include "fileops/rename_move_form.h"
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
@@ -563,6 +564,11 @@ void TForm1::RunCommand(const std::string& name) {
 
 void TForm1::OpenCopyWindow() {
   TFormCopy form(this);
+  form.exec();
+}
+
+void TForm1::OpenMoveWindow() {
+  TFormRenMove form(this);
   form.exec();
 }
 

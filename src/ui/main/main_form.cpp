@@ -68,6 +68,7 @@ void TForm1::FormCreate() {
   CreateMainMenu();
   EntryPoints["Delete"] = [this] { DeleteCommand(); };
   EntryPoints["Copy"] = [this] { OpenCopyWindow(); };
+  EntryPoints["Move"] = [this] { OpenMoveWindow(); };
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();

@@ -154,6 +154,8 @@ public:
   void SetDefaultConfiguration();
   // The copy window, from the active panel to the other one.
   void OpenCopyWindow();
+  // The move and rename window.
+  void OpenMoveWindow();
   // The delete window (or its work at once when deleting needs no confirmation).
   void DeleteCommand();
   // Asks, then empties the whole trash (home and every ready drive's).

@@ -1,0 +1,119 @@
+#include "fileops/transfer.h"
+
+#include "main/asker.h"
+#include "main/main_form.h"
+#include "model/browser_events.h"
+#include "panels/file_panel.h"
+#include "platform/process_messages.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+
+QString FromBytes(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+int Percent(double part, double whole) {
+  return whole > 0 ? static_cast<int>(std::nearbyint(part * 100.0 / whole)) : 0;
+}
+
+} // namespace
+
+TTransfer::TTransfer(TForm1* main, QDialog* dialog, QLabel* status, QLabel* current,
+                     QProgressBar* fileBar, QProgressBar* totalBar)
+    : Main(main), Dialog(dialog), Status(status), Current(current), FileBar(fileBar),
+      TotalBar(totalBar) {}
+
+void TTransfer::Stop() {
+  if (IsRunning && Source)
+    Source->Browser.StopOperation();
+}
+
+bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initialTarget, bool move,
+                    bool reportErrors, const TTransferTexts& texts) {
+  Source = source;
+  TBrowser& browser = source->Browser;
+  browser.Cursor = source->CursorIndex();
+  using TBegin = std::function<void(const std::string&, int64_t)>;
+  using TFirst = std::function<void(const std::string&, const std::string&, int64_t)>;
+  using TBlock = std::function<void(int64_t, int64_t)>;
+  using TConfirm = std::function<void(int, const std::string&, bool&)>;
+  using TError = std::function<void(int, const std::string&)>;
+  using TPlain = std::function<void()>;
+  TScopedEvent begin(browser.OnCopyBegin, TBegin([this](const std::string&, int64_t total) {
+                       GrandTotal = total;
+                       FinishedBytes = 0;
+                       Dialog->setWindowTitle(Dialog->windowTitle() +
+                                              QStringLiteral(" (%1 Mb)").arg(total / 1000000));
+                     }));
+  TScopedEvent first(
+      browser.OnCopyFirstBlock,
+      TFirst([this, &texts](const std::string& from, const std::string&, int64_t size) {
+        Status->setText(texts.Copied + ' ' + QString::number(FilesDone));
+        Current->setText(FromBytes(from));
+        CurrentSize = size;
+      }));
+  TScopedEvent block(
+      browser.OnCopyOneBlock, TBlock([this](int64_t done, int64_t size) {
+        platform::ProcessMessages();
+        if (size > 0)
+          FileBar->setValue(Percent(double(done), double(size)));
+        if (done + FinishedBytes > 0) {
+          TotalBar->setValue(
+              std::min(100, Percent(double(done + FinishedBytes), double(GrandTotal))));
+          Main->setWindowTitle(QStringLiteral("Corvane (%1%)").arg(TotalBar->value()));
+        }
+      }));
+  TScopedEvent fileEnd(browser.OnCopyFileEnd, TPlain([this] {
+                         FinishedBytes += CurrentSize;
+                         ++FilesDone;
+                       }));
+  TScopedEvent confirm(
+      browser.OnCopyConfirm,
+      TConfirm([this, &browser, &texts](int kind, const std::string& path, bool& answer) {
+        if (YesToAll) {
+          answer = true;
+          return;
+        }
+        const QString text = texts.File + ' ' + FromBytes(path) + '\n' +
+                             (kind == 2 ? texts.OverwriteReadOnly : texts.Overwrite);
+        switch (TAsker::Current().YesNoCancelAll(Dialog, text)) {
+        case TAsker::All:
+          YesToAll = true;
+          answer = true;
+          break;
+        case TAsker::Yes:
+          answer = true;
+          break;
+        case TAsker::Cancel:
+          answer = false;
+          browser.StopOperation();
+          break;
+        default:
+          answer = false;
+          break;
+        }
+      }));
+  // The move window reports no single failures; no earlier handler may be called either.
+  TScopedEvent error(browser.OnCopyError,
+                     TError([this, reportErrors, &texts](int kind, const std::string& path) {
+                       if (reportErrors && (kind == 1 || kind == 3 || kind == 4))
+                         TAsker::Current().Error(Dialog, texts.Error + ' ' + FromBytes(path));
+                     }));
+  IsRunning = true;
+  const bool started = target != initialTarget
+                           ? browser.CopyToPath(target.toStdString(), move)
+                           : browser.CopyToBrowser(Main->OtherPanel()->Browser, move);
+  IsRunning = false;
+  Main->setWindowTitle(QStringLiteral("Corvane v1.50"));
+  return started;
+}
+
+} // namespace corvane
