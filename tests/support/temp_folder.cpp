@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -131,6 +133,15 @@ bool TTempFolder::Touch(const std::string& nativePath) {
 
 void TTempFolder::Chmod(std::string_view relative, unsigned mode) {
   ::chmod(Native(relative).c_str(), mode);
+}
+
+std::string ReadFile(const std::string& nativePath) {
+  std::ifstream in(nativePath, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& nativePath, const std::string& text) {
+  std::ofstream(nativePath, std::ios::binary) << text;
 }
 
 int RunUnprivileged(int (*body)(void*), void* context) {

@@ -38,6 +38,10 @@ private:
   std::string Root;
 };
 
+// The whole contents of a file (empty when it cannot be read), and writing one.
+std::string ReadFile(const std::string& nativePath);
+void WriteFile(const std::string& nativePath, const std::string& text);
+
 // Runs `body` in a child process that first drops to an unprivileged user, so that permission
 // checks apply even when the tests run as root. Returns the body's result, or -1 when the child
 // failed otherwise. Anything the child reaches must be open to others.

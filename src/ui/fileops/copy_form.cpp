@@ -47,19 +47,12 @@ TFormCopy::TFormCopy(TForm1* mainWindow)
     Main->Settings.SysCopy = on;
     Main->MainConfig().WriteBool("Global", "SysCopy", on);
   });
-  GB2 = new QGroupBox(this);
-  GB2->setGeometry(8, 4, 384, 120);
-  GB2->hide();
-  Label3 = new QLabel(GB2);
-  Label3->setGeometry(10, 14, 364, 16);
-  Label2 = new QLabel(GB2);
-  Label2->setGeometry(10, 32, 364, 16);
-  Progress2 = new QProgressBar(GB2);
-  Progress2->setGeometry(10, 54, 364, 16);
-  Progress1 = new QProgressBar(GB2);
-  Progress1->setGeometry(10, 82, 364, 16);
-  for (QProgressBar* bar : {Progress1, Progress2})
-    bar->setRange(0, 100);
+  const TProgressPage page = MakeProgressPage(this, 120);
+  GB2 = page.Box;
+  Label3 = page.Status;
+  Label2 = page.Current;
+  Progress2 = page.FileBar;
+  Progress1 = page.TotalBar;
   Transfer = TTransfer(Main, this, Label3, Label2, Progress2, Progress1);
   Button1 = new QPushButton(Text("Button_OK", QString()), this);
   Button1->setGeometry(124, 134, 75, 25);

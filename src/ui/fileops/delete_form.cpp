@@ -133,37 +133,19 @@ void TFormDelete::DeleteWithEngine(TFPanel* panel) {
                             Label1->move((GroupBox1->width() - Label1->width()) / 2, 29);
                             platform::ProcessMessages();
                           }));
-  TScopedEvent confirm(browser.OnDeleteConfirm,
-                       std::function<void(int, const std::string&, bool&)>(
-                           [this, &browser](int, const std::string& path, bool& answer) {
-                             if (YesToAll) {
-                               answer = true;
-                               return;
-                             }
-                             const QString text =
-                                 Main->LanguageFile.Read("Delete", "m_file",
-                                                         QStringLiteral("The file is read-only")) +
-                                 '\n' + QString::fromStdString(path) + '\n' +
-                                 Main->LanguageFile.Read(
-                                     "Delete", "m_overwrite",
-                                     QStringLiteral("Do you wish to delete it?"));
-                             switch (TAsker::Current().YesNoCancelAll(this, text)) {
-                             case TAsker::All:
-                               YesToAll = true;
-                               answer = true;
-                               break;
-                             case TAsker::Yes:
-                               answer = true;
-                               break;
-                             case TAsker::Cancel:
-                               answer = false;
-                               browser.StopOperation();
-                               break;
-                             default:
-                               answer = false;
-                               break;
-                             }
-                           }));
+  TScopedEvent confirm(
+      browser.OnDeleteConfirm,
+      std::function<void(int, const std::string&, bool&)>(
+          [this, &browser](int, const std::string& path, bool& answer) {
+            const QString text =
+                Main->LanguageFile.Read("Delete", "m_file",
+                                        QStringLiteral("The file is read-only")) +
+                '\n' + QString::fromStdString(path) + '\n' +
+                Main->LanguageFile.Read("Delete", "m_overwrite",
+                                        QStringLiteral("Do you wish to delete it?"));
+            answer = TAsker::AskDuringOperation(this, text, YesToAll,
+                                                [&browser] { browser.StopOperation(); });
+          }));
   browser.DeleteSelection();
   panel->PlaceCursor(std::max(browser.Cursor, 1));
 }

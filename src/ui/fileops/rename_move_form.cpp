@@ -29,19 +29,12 @@ TFormRenMove::TFormRenMove(TForm1* mainWindow)
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setEditable(true);
   Edit1->setGeometry(10, 58, 364, 22);
-  GB2 = new QGroupBox(this);
-  GB2->setGeometry(8, 4, 384, 100);
-  GB2->hide();
-  Label3 = new QLabel(GB2);
-  Label3->setGeometry(10, 12, 364, 16);
-  Label2 = new QLabel(GB2);
-  Label2->setGeometry(10, 30, 364, 16);
-  Progress2 = new QProgressBar(GB2);
-  Progress2->setGeometry(10, 50, 364, 14);
-  Progress1 = new QProgressBar(GB2);
-  Progress1->setGeometry(10, 74, 364, 14);
-  for (QProgressBar* bar : {Progress1, Progress2})
-    bar->setRange(0, 100);
+  const TProgressPage page = MakeProgressPage(this, 100);
+  GB2 = page.Box;
+  Label3 = page.Status;
+  Label2 = page.Current;
+  Progress2 = page.FileBar;
+  Progress1 = page.TotalBar;
   Transfer = TTransfer(Main, this, Label3, Label2, Progress2, Progress1);
   Button1 = new QPushButton(strings.Get("Rename", "Button_Ok"), this);
   Button1->setGeometry(124, 114, 75, 25);

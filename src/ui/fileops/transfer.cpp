@@ -7,6 +7,7 @@
 #include "platform/process_messages.h"
 
 #include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -25,6 +26,25 @@ int Percent(double part, double whole) {
 }
 
 } // namespace
+
+TProgressPage MakeProgressPage(QDialog* dialog, int height) {
+  TProgressPage page{};
+  page.Box = new QGroupBox(dialog);
+  page.Box->setObjectName(QStringLiteral("GB2"));
+  page.Box->setGeometry(8, 4, 384, height);
+  page.Box->hide();
+  page.Status = new QLabel(page.Box);
+  page.Status->setGeometry(10, 12, 364, 16);
+  page.Current = new QLabel(page.Box);
+  page.Current->setGeometry(10, 30, 364, 16);
+  page.FileBar = new QProgressBar(page.Box);
+  page.FileBar->setGeometry(10, 52, 364, 14);
+  page.TotalBar = new QProgressBar(page.Box);
+  page.TotalBar->setGeometry(10, 76, 364, 14);
+  for (QProgressBar* bar : {page.FileBar, page.TotalBar})
+    bar->setRange(0, 100);
+  return page;
+}
 
 TTransfer::TTransfer(TForm1* main, QDialog* dialog, QLabel* status, QLabel* current,
                      QProgressBar* fileBar, QProgressBar* totalBar)
@@ -78,28 +98,10 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
   TScopedEvent confirm(
       browser.OnCopyConfirm,
       TConfirm([this, &browser, &texts](int kind, const std::string& path, bool& answer) {
-        if (YesToAll) {
-          answer = true;
-          return;
-        }
         const QString text = texts.File + ' ' + FromBytes(path) + '\n' +
                              (kind == 2 ? texts.OverwriteReadOnly : texts.Overwrite);
-        switch (TAsker::Current().YesNoCancelAll(Dialog, text)) {
-        case TAsker::All:
-          YesToAll = true;
-          answer = true;
-          break;
-        case TAsker::Yes:
-          answer = true;
-          break;
-        case TAsker::Cancel:
-          answer = false;
-          browser.StopOperation();
-          break;
-        default:
-          answer = false;
-          break;
-        }
+        answer = TAsker::AskDuringOperation(Dialog, text, YesToAll,
+                                            [&browser] { browser.StopOperation(); });
       }));
   // The move window reports no single failures; no earlier handler may be called either.
   TScopedEvent error(browser.OnCopyError,

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class QDialog;
+class QGroupBox;
 class QLabel;
 class QProgressBar;
 
@@ -23,6 +24,16 @@ struct TTransferTexts {
   QString OverwriteReadOnly; // the same for a read-only target
   QString Error;             // a failed file, when failures are reported
 };
+
+// The progress page of a copy or move window: the status line, the current file and two bars.
+struct TProgressPage {
+  QGroupBox* Box;
+  QLabel* Status;
+  QLabel* Current;
+  QProgressBar* FileBar;
+  QProgressBar* TotalBar;
+};
+TProgressPage MakeProgressPage(QDialog* dialog, int height);
 
 class TTransfer final {
 public:

@@ -53,4 +53,23 @@ void TAsker::Replace(TAsker* asker) {
   ActiveAsker = asker ? asker : &BoxAsker;
 }
 
+bool TAsker::AskDuringOperation(QWidget* parent, const QString& text, bool& yesToAll,
+                                const std::function<void()>& stop) {
+  if (yesToAll)
+    return true;
+  switch (Current().YesNoCancelAll(parent, text)) {
+  case All:
+    yesToAll = true;
+    return true;
+  case Yes:
+    return true;
+  case Cancel:
+    if (stop)
+      stop();
+    return false;
+  default:
+    return false;
+  }
+}
+
 } // namespace corvane

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace corvane {
@@ -21,6 +23,11 @@ public:
   virtual TAnswer YesNo(QWidget* parent, const QString& text) = 0;
   // A question during an operation: Yes, No, Cancel and All, with a warning icon.
   virtual TAnswer YesNoCancelAll(QWidget* parent, const QString& text) = 0;
+
+  // The question of a running operation: Yes and All (which also sets yesToAll) answer true, No
+  // false, Cancel false and runs `stop`. With yesToAll already set nothing is asked.
+  static bool AskDuringOperation(QWidget* parent, const QString& text, bool& yesToAll,
+                                 const std::function<void()>& stop);
 
   static TAsker& Current();
   // Puts in another asker (nullptr: the message boxes again); the caller keeps it alive.

@@ -16,33 +16,25 @@ namespace {
 
 using test::TTempFolder;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 TEST(IniFile, ReadsByTheProfileRules) {
   TTempFolder dir;
   const std::string path = dir.Native("a.ini");
-  Write(path, "; a comment=not a key\r\n"
-              "[Global]\r\n"
-              "Name = \"  quoted  \" \r\n"
-              "Single='x'\r\n"
-              "Half=\"open\r\n"
-              "Empty=\r\n"
-              "Dup=first\r\n"
-              "dup=second\r\n"
-              "Path=C:\\dir\\;b,c ; not a comment\r\n"
-              "Eq=a=b\r\n"
-              "[global]\r\n"
-              "Later=never seen\r\n"
-              "[Numbers]\r\n"
-              "Plain=42\r\nNeg=-7\r\nHex=$FF\r\nHex2=0x10\r\nSys=2147483663\r\nMax=4294967295\r\n"
-              "Over=4294967296\r\nJunk=12abc\r\nSpace= 5 \r\nBig=-1\r\n");
+  test::WriteFile(
+      path, "; a comment=not a key\r\n"
+            "[Global]\r\n"
+            "Name = \"  quoted  \" \r\n"
+            "Single='x'\r\n"
+            "Half=\"open\r\n"
+            "Empty=\r\n"
+            "Dup=first\r\n"
+            "dup=second\r\n"
+            "Path=C:\\dir\\;b,c ; not a comment\r\n"
+            "Eq=a=b\r\n"
+            "[global]\r\n"
+            "Later=never seen\r\n"
+            "[Numbers]\r\n"
+            "Plain=42\r\nNeg=-7\r\nHex=$FF\r\nHex2=0x10\r\nSys=2147483663\r\nMax=4294967295\r\n"
+            "Over=4294967296\r\nJunk=12abc\r\nSpace= 5 \r\nBig=-1\r\n");
   TIniFile ini(path);
   struct Case {
     const char* Section;
@@ -85,60 +77,60 @@ TEST(IniFile, WritesKeepEverythingElse) {
                                "\n"
                                "[Editor]\n"
                                "ec_FileName=/x\n";
-  Write(path, original);
+  test::WriteFile(path, original);
   TIniFile ini(path);
   EXPECT_TRUE(ini.WriteString("global", "LANGUAGE", "RUSSIAN"));
   EXPECT_TRUE(ini.WriteInteger("Global", "Main_Splitter", 9));
   EXPECT_TRUE(ini.WriteBool("New", "Flag", true));
-  EXPECT_EQ(Read(path), "; kept comment\n"
-                        "[Global]\n"
-                        "LANGUAGE=RUSSIAN\n"
-                        "Foreign = other program's key\n"
-                        "Main_Splitter=9\n"
-                        "\n"
-                        "[Editor]\n"
-                        "ec_FileName=/x\n"
-                        "\n"
-                        "[New]\n"
-                        "Flag=1\n");
+  EXPECT_EQ(test::ReadFile(path), "; kept comment\n"
+                                  "[Global]\n"
+                                  "LANGUAGE=RUSSIAN\n"
+                                  "Foreign = other program's key\n"
+                                  "Main_Splitter=9\n"
+                                  "\n"
+                                  "[Editor]\n"
+                                  "ec_FileName=/x\n"
+                                  "\n"
+                                  "[New]\n"
+                                  "Flag=1\n");
   // Another program changes the file: the next read and write see its change.
   std::ofstream(path, std::ios::app) << "Other=2\n";
   EXPECT_EQ(ini.ReadInteger("New", "Other", 0), 2);
   EXPECT_TRUE(ini.WriteString("Global", "Language", "POLISH"));
-  EXPECT_NE(Read(path).find("Other=2"), std::string::npos);
+  EXPECT_NE(test::ReadFile(path).find("Other=2"), std::string::npos);
 
   // A batch writes once, at its end.
   {
     TIniBatch batch(ini);
     ini.WriteString("Batch", "A", "1");
-    EXPECT_EQ(Read(path).find("[Batch]"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(path).find("[Batch]"), std::string::npos);
     ini.WriteString("Batch", "B", "2");
   }
-  EXPECT_NE(Read(path).find("[Batch]\nA=1\nB=2\n"), std::string::npos);
+  EXPECT_NE(test::ReadFile(path).find("[Batch]\nA=1\nB=2\n"), std::string::npos);
 }
 
 TEST(IniFile, CrLfFilesStayCrLfAndMissingFilesAreMade) {
   TTempFolder dir;
-  Write(dir.Native("w.ini"), "[S]\r\nA=1");
+  test::WriteFile(dir.Native("w.ini"), "[S]\r\nA=1");
   TIniFile windows(dir.Native("w.ini"));
   windows.WriteString("S", "B", "2");
-  EXPECT_EQ(Read(dir.Native("w.ini")), "[S]\r\nA=1\r\nB=2\r\n");
+  EXPECT_EQ(test::ReadFile(dir.Native("w.ini")), "[S]\r\nA=1\r\nB=2\r\n");
   TIniFile fresh(dir.Native("new.ini"));
   EXPECT_EQ(fresh.ReadString("S", "A", "d"), "d");
   EXPECT_TRUE(fresh.WriteString("S", "A", "x\ny"));
-  EXPECT_EQ(Read(dir.Native("new.ini")), "[S]\nA=x y\n");
+  EXPECT_EQ(test::ReadFile(dir.Native("new.ini")), "[S]\nA=x y\n");
 }
 
 TEST(IniFile, LegacyCodePagesAreReadAndWrittenBackAsUtf8) {
   TTempFolder dir;
   // "Файл" in CP1251, and a byte CP1251 does not define.
-  Write(dir.Native("rus.ini"), "[FilePanel]\nFile=\xD4\xE0\xE9\xEB\nOdd=\x98\n");
+  test::WriteFile(dir.Native("rus.ini"), "[FilePanel]\nFile=\xD4\xE0\xE9\xEB\nOdd=\x98\n");
   TIniFile ini(dir.Native("rus.ini"), "CP1251");
   EXPECT_EQ(ini.ReadString("FilePanel", "File", ""), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB");
   EXPECT_EQ(ini.ReadString("FilePanel", "Odd", ""), "\xEF\xBF\xBD");
   ini.WriteString("FilePanel", "Folder", "\xD0\x9F");
   EXPECT_EQ(
-      Read(dir.Native("rus.ini")),
+      test::ReadFile(dir.Native("rus.ini")),
       "[FilePanel]\nFile=\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\nOdd=\xEF\xBF\xBD\nFolder=\xD0\x9F\n");
 }
 
@@ -148,7 +140,7 @@ TEST(IniFile, HostileFilesReadWithoutHarm) {
   text += std::string("\0\x01\xff[\x02", 5) + "\n";
   text += "Long=" + std::string(1 << 20, 'x') + "\n";
   text += "[A]\nK=second\n[B\nNoEquals\n=novalue\n[C]\nLast=end"; // no final newline
-  Write(dir.Native("bad.ini"), text);
+  test::WriteFile(dir.Native("bad.ini"), text);
   TIniFile ini(dir.Native("bad.ini"));
   EXPECT_EQ(ini.ReadString("A", "K", ""), "v");
   EXPECT_EQ(ini.ReadString("A", "Long", "").size(), size_t(1) << 20);
@@ -163,7 +155,7 @@ TEST(IniFile, AnInterruptedWriteLeavesTheOldFileWhole) {
   TTempFolder dir;
   const std::string path = dir.Native("cv.ini");
   const std::string original = "[Global]\nLanguage=ENGLISH\n";
-  Write(path, original);
+  test::WriteFile(path, original);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -177,7 +169,7 @@ TEST(IniFile, AnInterruptedWriteLeavesTheOldFileWhole) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write should have failed";
-  EXPECT_EQ(Read(path), original);
+  EXPECT_EQ(test::ReadFile(path), original);
   // No temporary file is left behind.
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
@@ -202,12 +194,12 @@ TEST(IniFile, AReadOnlyFolderIsReadAndNotHarmed) {
   TTempFolder dir;
   const std::string path = dir.Native("ro/cv.ini");
   dir.File("ro/cv.ini");
-  Write(path, "[Global]\nLanguage=ENGLISH\n");
+  test::WriteFile(path, "[Global]\nLanguage=ENGLISH\n");
   dir.Chmod("ro/cv.ini", 0644);
   dir.Chmod("ro", 0555);
   std::string context = path;
   EXPECT_EQ(test::RunUnprivileged(WriteInReadOnlyFolder, &context), 0);
-  EXPECT_EQ(Read(path), "[Global]\nLanguage=ENGLISH\n");
+  EXPECT_EQ(test::ReadFile(path), "[Global]\nLanguage=ENGLISH\n");
 }
 
 } // namespace

@@ -18,15 +18,6 @@ namespace {
 using test::TTempFolder;
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 size_t FilesBelow(const std::string& folder) {
   size_t files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
@@ -66,10 +57,10 @@ struct TCopyFixture {
 
 TEST(CopyEngine, CopiesMarkedFilesAndTreesWithoutFollowingLinks) {
   TCopyFixture f;
-  Write(f.Dir.File("src/a.txt"), "a");
-  Write(f.Dir.File("src/tree/b.txt"), "b");
-  Write(f.Dir.File("src/tree/deep/c.txt"), "c");
-  Write(f.Dir.File("outside/big.txt"), "not to be copied through a link");
+  test::WriteFile(f.Dir.File("src/a.txt"), "a");
+  test::WriteFile(f.Dir.File("src/tree/b.txt"), "b");
+  test::WriteFile(f.Dir.File("src/tree/deep/c.txt"), "c");
+  test::WriteFile(f.Dir.File("outside/big.txt"), "not to be copied through a link");
   f.Dir.Link("src/tree/out", "../../outside");
   f.Open();
   f.Mark("a.txt");
@@ -80,31 +71,31 @@ TEST(CopyEngine, CopiesMarkedFilesAndTreesWithoutFollowingLinks) {
   EXPECT_EQ(total, 3);
   EXPECT_TRUE(f.Errors.empty());
   EXPECT_EQ(f.Browser.SelectedCount(), 0);
-  EXPECT_EQ(Read(f.Dir.Native("dst/a.txt")), "a");
-  EXPECT_EQ(Read(f.Dir.Native("dst/tree/deep/c.txt")), "c");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("dst/a.txt")), "a");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("dst/tree/deep/c.txt")), "c");
   EXPECT_TRUE(fs::is_symlink(f.Dir.Native("dst/tree/out")));
-  EXPECT_EQ(Read(f.Dir.Native("src/a.txt")), "a"); // a copy keeps its sources
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/a.txt")), "a"); // a copy keeps its sources
 }
 
 TEST(CopyEngine, RenamesWithAMaskAndMakesATypedFolder) {
   TCopyFixture f;
-  Write(f.Dir.File("src/report.txt"), "r");
+  test::WriteFile(f.Dir.File("src/report.txt"), "r");
   f.Open();
   f.Browser.Cursor = f.Browser.FindEntry("report.txt");
   ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "dst\\*.bak", false));
-  EXPECT_EQ(Read(f.Dir.Native("dst/report.bak")), "r");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("dst/report.bak")), "r");
   ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "made\\", false));
-  EXPECT_EQ(Read(f.Dir.Native("made/report.txt")), "r");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("made/report.txt")), "r");
   // A relative target is taken from the shown folder.
   ASSERT_TRUE(f.Browser.CopyToPath("copy.txt", false));
-  EXPECT_EQ(Read(f.Dir.Native("src/copy.txt")), "r");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/copy.txt")), "r");
 }
 
 TEST(CopyEngine, NeverCopiesAFolderIntoItselfOrAFileOntoItself) {
   TCopyFixture f;
-  Write(f.Dir.File("src/tree/x.txt"), "x");
+  test::WriteFile(f.Dir.File("src/tree/x.txt"), "x");
   f.Dir.Folder("src/tree/sub");
-  Write(f.Dir.File("src/keep.txt"), "keep");
+  test::WriteFile(f.Dir.File("src/keep.txt"), "keep");
   f.Dir.Link("alias", "src/tree");
   f.Open();
   f.Browser.Cursor = f.Browser.FindEntry("tree");
@@ -122,13 +113,13 @@ TEST(CopyEngine, NeverCopiesAFolderIntoItselfOrAFileOntoItself) {
   f.Browser.Cursor = f.Browser.FindEntry("keep.txt");
   ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "src\\", true));
   EXPECT_EQ(f.Errors.size(), 1u);
-  EXPECT_EQ(Read(f.Dir.Native("src/keep.txt")), "keep");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/keep.txt")), "keep");
 }
 
 TEST(CopyEngine, AStoppedMoveKeepsEverySourceNotYetMoved) {
   TCopyFixture f;
   for (int i = 0; i < 20; ++i)
-    Write(f.Dir.File("src/f" + std::to_string(100 + i)), std::to_string(i));
+    test::WriteFile(f.Dir.File("src/f" + std::to_string(100 + i)), std::to_string(i));
   // Across file systems when possible, so that moving means copying and deleting.
   const std::string other = f.Dir.Folder("other");
   const bool mounted =

@@ -21,15 +21,6 @@ namespace {
 using test::TTempFolder;
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // Counts what the copy reports and answers the overwrite question.
 struct TRecorder {
   TBrowser Browser;
@@ -63,12 +54,12 @@ std::vector<std::string> Leftovers(const std::string& folder, std::set<std::stri
 TEST(CopyFileBlocks, CopiesContentsTimesAndModeAndReportsProgress) {
   TTempFolder dir;
   const std::string text(3 * CopyBlockSize + 17, 'x');
-  Write(dir.File("a.bin"), text);
+  test::WriteFile(dir.File("a.bin"), text);
   dir.Chmod("a.bin", 0640);
   dir.SetTime("a.bin", 1000000000);
   TRecorder r;
   ASSERT_TRUE(CopyFileBlocks(&r.Browser, dir.Model() + "a.bin", dir.Model() + "b.bin", false));
-  EXPECT_EQ(Read(dir.Native("b.bin")), text);
+  EXPECT_EQ(test::ReadFile(dir.Native("b.bin")), text);
   struct stat st {};
   ASSERT_EQ(::stat(dir.Native("b.bin").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -81,25 +72,25 @@ TEST(CopyFileBlocks, CopiesContentsTimesAndModeAndReportsProgress) {
 
 TEST(CopyFileBlocks, AnExistingTargetIsReplacedOnlyWhenTheUserSaysSo) {
   TTempFolder dir;
-  Write(dir.File("src"), "new");
-  Write(dir.File("dst"), "old");
+  test::WriteFile(dir.File("src"), "new");
+  test::WriteFile(dir.File("dst"), "old");
   dir.Chmod("dst", 0444);
   TRecorder r;
   r.Answer = false;
   EXPECT_TRUE(CopyFileBlocks(&r.Browser, dir.Model() + "src", dir.Model() + "dst", true));
   EXPECT_EQ(r.Kinds, std::vector<int>{2}); // read-only target
-  EXPECT_EQ(Read(dir.Native("dst")), "old");
-  EXPECT_EQ(Read(dir.Native("src")), "new"); // a skipped move keeps its source
+  EXPECT_EQ(test::ReadFile(dir.Native("dst")), "old");
+  EXPECT_EQ(test::ReadFile(dir.Native("src")), "new"); // a skipped move keeps its source
   r.Answer = true;
   EXPECT_TRUE(CopyFileBlocks(&r.Browser, dir.Model() + "src", dir.Model() + "dst", true));
-  EXPECT_EQ(Read(dir.Native("dst")), "new");
+  EXPECT_EQ(test::ReadFile(dir.Native("dst")), "new");
   EXPECT_FALSE(platform::PathExists(dir.Native("src")));
   EXPECT_TRUE(Leftovers(dir.Path(), {"dst"}).empty());
 }
 
 TEST(CopyFileBlocks, NeverCopiesAFileOntoItselfOrFromSpecialFiles) {
   TTempFolder dir;
-  Write(dir.File("only"), "precious");
+  test::WriteFile(dir.File("only"), "precious");
   ASSERT_EQ(::link(dir.Native("only").c_str(), dir.Native("hard").c_str()), 0);
   ASSERT_EQ(::mkfifo(dir.Native("pipe").c_str(), 0644), 0);
   TRecorder r;
@@ -113,8 +104,8 @@ TEST(CopyFileBlocks, NeverCopiesAFileOntoItselfOrFromSpecialFiles) {
     EXPECT_FALSE(CopyFileBlocks(&r.Browser, dir.Model() + c.From, dir.Model() + c.To, c.Move))
         << c.From << " -> " << c.To;
   }
-  EXPECT_EQ(Read(dir.Native("only")), "precious");
-  EXPECT_EQ(Read(dir.Native("hard")), "precious");
+  EXPECT_EQ(test::ReadFile(dir.Native("only")), "precious");
+  EXPECT_EQ(test::ReadFile(dir.Native("hard")), "precious");
   EXPECT_TRUE(Leftovers(dir.Path(), {"only", "hard", "pipe"}).empty());
   EXPECT_TRUE(r.Kinds.empty()); // refused before any question
 }
@@ -140,14 +131,14 @@ TEST(CopyFileBlocks, AFullDiskLeavesTargetAndSourceWhole) {
   }
   std::cout << "full-disk case runs on a 256 KiB tmpfs\n";
   const std::string big(1 << 20, 'b');
-  Write(dir.File("big"), big);
-  Write(small + "/target", "old target");
+  test::WriteFile(dir.File("big"), big);
+  test::WriteFile(small + "/target", "old target");
   TRecorder r;
   for (const bool move : {false, true}) {
     EXPECT_FALSE(
         CopyFileBlocks(&r.Browser, dir.Model() + "big", dir.Model() + "small\\target", move));
-    EXPECT_EQ(Read(small + "/target"), "old target");
-    EXPECT_EQ(Read(dir.Native("big")), big);
+    EXPECT_EQ(test::ReadFile(small + "/target"), "old target");
+    EXPECT_EQ(test::ReadFile(dir.Native("big")), big);
     EXPECT_TRUE(Leftovers(small, {"target"}).empty());
     EXPECT_TRUE(Leftovers(dir.Path(), {"big", "small"}).empty());
     EXPECT_EQ(errno, ENOSPC);

@@ -16,24 +16,15 @@ namespace {
 
 using test::TTempFolder;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path) << text;
-}
-
 TEST(RenameNoReplace, NeverReplacesAnotherFile) {
   TTempFolder dir;
-  Write(dir.File("a"), "first");
-  Write(dir.File("b"), "second");
+  test::WriteFile(dir.File("a"), "first");
+  test::WriteFile(dir.File("b"), "second");
   errno = 0;
   EXPECT_FALSE(RenameNoReplace(dir.Native("a"), dir.Native("b")));
   EXPECT_EQ(errno, EEXIST);
-  EXPECT_EQ(Read(dir.Native("a")), "first");
-  EXPECT_EQ(Read(dir.Native("b")), "second");
+  EXPECT_EQ(test::ReadFile(dir.Native("a")), "first");
+  EXPECT_EQ(test::ReadFile(dir.Native("b")), "second");
 
   // A second name of the same file is not a free target either.
   ASSERT_EQ(::link(dir.Native("a").c_str(), dir.Native("hard").c_str()), 0);
@@ -43,18 +34,18 @@ TEST(RenameNoReplace, NeverReplacesAnotherFile) {
   EXPECT_TRUE(RenameNoReplace(dir.Native("a"), dir.Native("a")));
   EXPECT_TRUE(RenameNoReplace(dir.Native("a"), dir.Native("c")));
   EXPECT_FALSE(PathExists(dir.Native("a")));
-  EXPECT_EQ(Read(dir.Native("c")), "first");
+  EXPECT_EQ(test::ReadFile(dir.Native("c")), "first");
   EXPECT_TRUE(SameFile(dir.Native("c"), dir.Native("hard")));
   EXPECT_FALSE(SameFile(dir.Native("c"), dir.Native("b")));
 }
 
 TEST(FileOps, DeleteRemovesLinksNotTheirTargets) {
   TTempFolder dir;
-  Write(dir.File("target"), "kept");
+  test::WriteFile(dir.File("target"), "kept");
   dir.Folder("folder");
   dir.Link("link", "target");
   EXPECT_TRUE(DeleteFileAt(dir.Native("link")));
-  EXPECT_EQ(Read(dir.Native("target")), "kept");
+  EXPECT_EQ(test::ReadFile(dir.Native("target")), "kept");
   EXPECT_FALSE(DeleteFileAt(dir.Native("folder")));
   EXPECT_FALSE(DeleteFileAt(dir.Native("missing")));
   dir.File("folder/inside");

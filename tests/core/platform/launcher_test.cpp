@@ -27,15 +27,6 @@ namespace {
 using test::TTempFolder;
 using Strings = std::vector<std::string>;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path) << text;
-}
-
 std::string RealPath(const std::string& path) {
   char buffer[PATH_MAX];
   return ::realpath(path.c_str(), buffer) ? buffer : path;
@@ -49,7 +40,7 @@ std::set<pid_t> ZombieChildren() {
     const std::string name = entry.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos)
       continue;
-    const std::string stat = Read(entry.path().string() + "/stat");
+    const std::string stat = test::ReadFile(entry.path().string() + "/stat");
     // "pid (name) state ppid ...", where the name may hold blanks and parentheses.
     const size_t close = stat.rfind(')');
     if (close == std::string::npos)
@@ -118,8 +109,8 @@ public:
     if (tag.empty())
       tag = relative.substr(relative.rfind('/') + 1);
     const std::string path = Dir.File(relative);
-    Write(path, "#!/bin/sh\n{ pwd -P; for arg do printf '%s\\n' \"$arg\"; done; } > '" + Records +
-                    "/" + tag + "'\n" + tail);
+    test::WriteFile(path, "#!/bin/sh\n{ pwd -P; for arg do printf '%s\\n' \"$arg\"; done; } > '" +
+                              Records + "/" + tag + "'\n" + tail);
     Dir.Chmod(relative, 0755);
     return path;
   }
@@ -129,7 +120,7 @@ public:
     EXPECT_TRUE(Drain());
     std::map<std::string, TRun> runs;
     for (const auto& entry : std::filesystem::directory_iterator(Records)) {
-      std::istringstream in(Read(entry.path().string()));
+      std::istringstream in(test::ReadFile(entry.path().string()));
       TRun run;
       std::getline(in, run.Folder);
       for (std::string line; std::getline(in, line);)
@@ -347,7 +338,7 @@ done < /proc/$$/status
   EXPECT_EQ(world.Ran().size(), 1u);
   // glibc's spawn leaves its own two internal signals (32 and 33) ignored in every child; a glibc
   // program takes them over at start-up. Signals 1 to 31 are what a program inherits from us.
-  std::istringstream state(Read(world.Dir.Native("state")));
+  std::istringstream state(test::ReadFile(world.Dir.Native("state")));
   Strings lines;
   for (std::string line; std::getline(state, line);)
     lines.push_back(line.starts_with("SigIgn: ")
@@ -401,7 +392,7 @@ TEST(Launcher, OpenFileRunsProgramsAndOpensEverythingElse) {
       world.Dir.Chmod(c.Name, c.Mode);
     } else {
       path = world.Dir.File(c.Name);
-      Write(path, c.Content);
+      test::WriteFile(path, c.Content);
       world.Dir.Chmod(c.Name, c.Mode);
     }
     const TLaunchResult result =
@@ -466,7 +457,7 @@ TEST(Launcher, TypedCommandsRunInATerminalThatWaitsForEnter) {
     std::string output = c.Output;
     if (const size_t at = output.find("%w"); at != std::string::npos)
       output.replace(at, 2, world.RealWork());
-    EXPECT_EQ(Read(world.Dir.Native("output")), output);
+    EXPECT_EQ(test::ReadFile(world.Dir.Native("output")), output);
   }
 
   TStubWorld world;

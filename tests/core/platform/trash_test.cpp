@@ -52,15 +52,6 @@ private:
   std::optional<std::string> Old;
 };
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const std::string& path, const std::string& text) {
-  std::ofstream(path) << text;
-}
-
 bool Exists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;
@@ -127,12 +118,12 @@ TEST(TrashPath, EscapesEveryByteOutsideTheUnreservedSet) {
 TEST_F(TrashTest, FilesFoldersAndLinksMoveUnderFilesWithTheirInformation) {
   // A zone away from UTC, so that a date written in UTC would show.
   const TEnvGuard zone("TZ", "ABC-3");
-  Write(Dir.File("outside/kept/data"), "outside");
+  test::WriteFile(Dir.File("outside/kept/data"), "outside");
   const std::string odd = "a b%20c\xff\xfe.txt";
-  Write(Dir.File("work/plain.txt"), "plain");
-  Write(Dir.File("work/tree/sub/leaf"), "leaf");
+  test::WriteFile(Dir.File("work/plain.txt"), "plain");
+  test::WriteFile(Dir.File("work/tree/sub/leaf"), "leaf");
   Dir.Link("work/link", Dir.Native("outside"));
-  Write(Dir.File("work/" + odd), "odd");
+  test::WriteFile(Dir.File("work/" + odd), "odd");
 
   const struct {
     std::string Name;
@@ -164,23 +155,23 @@ TEST_F(TrashTest, FilesFoldersAndLinksMoveUnderFilesWithTheirInformation) {
   }
   EXPECT_EQ(ReadInfo(Trash("info/" + odd + ".trashinfo"))["Path"],
             EncodeTrashPath(Dir.Path()) + "/work/a%20b%2520c%FF%FE.txt");
-  EXPECT_EQ(Read(Trash("files/plain.txt")), "plain");
-  EXPECT_EQ(Read(Trash("files/tree/sub/leaf")), "leaf");
-  EXPECT_EQ(Read(Trash("files/" + odd)), "odd");
+  EXPECT_EQ(test::ReadFile(Trash("files/plain.txt")), "plain");
+  EXPECT_EQ(test::ReadFile(Trash("files/tree/sub/leaf")), "leaf");
+  EXPECT_EQ(test::ReadFile(Trash("files/" + odd)), "odd");
   char target[4096] = {};
   EXPECT_GT(::readlink(Trash("files/link").c_str(), target, sizeof target - 1), 0);
   EXPECT_EQ(std::string(target), Dir.Native("outside"));
-  EXPECT_EQ(Read(Dir.Native("outside/kept/data")), "outside");
+  EXPECT_EQ(test::ReadFile(Dir.Native("outside/kept/data")), "outside");
   EXPECT_EQ(Names(Trash("files")).size(), 4u);
   EXPECT_EQ(Names(Trash("info")).size(), 4u);
 }
 
 TEST_F(TrashTest, TakenNamesGetANumber) {
   for (const char* folder : {"a", "b", "c"})
-    Write(Dir.File(std::string(folder) + "/dup"), folder);
+    test::WriteFile(Dir.File(std::string(folder) + "/dup"), folder);
   // Left in files/ without its information by some other program: the name is taken all the same.
-  Write(Dir.File("data/Trash/files/orphan"), "orphan");
-  Write(Dir.File("x/orphan"), "x");
+  test::WriteFile(Dir.File("data/Trash/files/orphan"), "orphan");
+  test::WriteFile(Dir.File("x/orphan"), "x");
   for (const char* item : {"a/dup", "b/dup", "c/dup", "x/orphan"}) {
     std::string why;
     ASSERT_TRUE(MoveToTrash(Dir.Native(item), &why)) << item << ": " << why;
@@ -191,12 +182,13 @@ TEST_F(TrashTest, TakenNamesGetANumber) {
   } expected[] = {
       {"dup", "a/dup"}, {"dup.2", "b/dup"}, {"dup.3", "c/dup"}, {"orphan.2", "x/orphan"}};
   for (const auto& e : expected) {
-    EXPECT_EQ(Read(Trash("files/") + e.TrashName), std::string(e.Origin, 1)) << e.TrashName;
+    EXPECT_EQ(test::ReadFile(Trash("files/") + e.TrashName), std::string(e.Origin, 1))
+        << e.TrashName;
     EXPECT_EQ(DecodeTrashPath(ReadInfo(Trash("info/") + e.TrashName + ".trashinfo")["Path"]),
               Dir.Native(e.Origin))
         << e.TrashName;
   }
-  EXPECT_EQ(Read(Trash("files/orphan")), "orphan");
+  EXPECT_EQ(test::ReadFile(Trash("files/orphan")), "orphan");
   EXPECT_FALSE(Exists(Trash("info/orphan.trashinfo")));
 }
 
@@ -246,13 +238,13 @@ int TrashWithoutPermission(void* context) {
 TEST_F(TrashTest, AFailedMoveLeavesTheItemWhereItWasAndNoInformation) {
   Dir.Folder("data");
   Dir.Chmod("data", 0777);
-  Write(Dir.File("locked/victim/inner"), "inner");
+  test::WriteFile(Dir.File("locked/victim/inner"), "inner");
   Dir.Chmod("locked", 0555);
   Dir.File("free/item");
   Dir.Chmod("free", 0777);
   TRefusedPaths paths{Dir.Native("locked/victim"), Dir.Native("free/item"), Trash("info")};
   EXPECT_EQ(test::RunUnprivileged(TrashWithoutPermission, &paths), 0);
-  EXPECT_EQ(Read(Dir.Native("locked/victim/inner")), "inner");
+  EXPECT_EQ(test::ReadFile(Dir.Native("locked/victim/inner")), "inner");
   EXPECT_TRUE(Exists(Dir.Native("free/item")));
   EXPECT_TRUE(Names(Trash("files")).empty());
   EXPECT_TRUE(Names(Trash("info")).empty());
@@ -272,21 +264,21 @@ TEST_F(TrashTest, AFailedMoveLeavesTheItemWhereItWasAndNoInformation) {
 TEST_F(TrashTest, EmptyingRemovesEverythingInsideAndNothingOutside) {
   std::string why;
   EXPECT_TRUE(EmptyTrash({}, &why)) << "no trash yet: " << why;
-  Write(Dir.File("outside/kept/data"), "outside");
-  Write(Dir.File("work/file"), "x");
-  Write(Dir.File("work/tree/a/b/c"), "c");
+  test::WriteFile(Dir.File("outside/kept/data"), "outside");
+  test::WriteFile(Dir.File("work/file"), "x");
+  test::WriteFile(Dir.File("work/tree/a/b/c"), "c");
   Dir.Link("work/tree/a/out", Dir.Native("outside"));
   Dir.Link("work/link", Dir.Native("outside/kept"));
   for (const char* item : {"work/file", "work/tree", "work/link"})
     ASSERT_TRUE(MoveToTrash(Dir.Native(item), &why)) << item << ": " << why;
-  Write(Trash("directorysizes"), "16384 15803468 tree\n");
-  Write(Trash("info/notes.txt"), "not trash information");
+  test::WriteFile(Trash("directorysizes"), "16384 15803468 tree\n");
+  test::WriteFile(Trash("info/notes.txt"), "not trash information");
 
   EXPECT_TRUE(EmptyTrash({Dir.Native("not-mounted")}, &why)) << why;
   EXPECT_TRUE(Names(Trash("files")).empty());
   EXPECT_EQ(Names(Trash("info")), std::set<std::string>{"notes.txt"});
   EXPECT_FALSE(Exists(Trash("directorysizes")));
-  EXPECT_EQ(Read(Dir.Native("outside/kept/data")), "outside");
+  EXPECT_EQ(test::ReadFile(Dir.Native("outside/kept/data")), "outside");
   EXPECT_TRUE(EmptyTrash({}, &why)) << "emptied already: " << why;
 }
 

@@ -16,11 +16,6 @@ namespace {
 
 using test::TTempFolder;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 struct TAnsweringAsker final : TAsker {
   void Error(QWidget*, const QString& text) override { Errors.push_back(text); }
   void Information(QWidget*, const QString&) override {}
@@ -55,7 +50,9 @@ struct TCopyWindowFixture {
       source.ToggleMark(i);
   }
   ~TCopyWindowFixture() { TAsker::Replace(nullptr); }
-  std::string Target(const char* name) { return Read(Dir.Native(std::string("dst/") + name)); }
+  std::string Target(const char* name) {
+    return test::ReadFile(Dir.Native(std::string("dst/") + name));
+  }
 
   TTempFolder Dir;
   TAnsweringAsker Asker;
@@ -93,8 +90,8 @@ TEST(CopyForm, ATypedTargetIsUsedAndTheSourcesStay) {
   form.FormActivate();
   form.Edit2->setText(QString::fromStdString(f.Dir.Model() + "fresh\\"));
   form.Button1Click();
-  EXPECT_EQ(Read(f.Dir.Native("fresh/c.txt")), "new c.txt");
-  EXPECT_EQ(Read(f.Dir.Native("src/c.txt")), "new c.txt");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("fresh/c.txt")), "new c.txt");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/c.txt")), "new c.txt");
   EXPECT_TRUE(f.Asker.Errors.empty());
   EXPECT_EQ(f.Form.LeftPanel()->Browser.SelectedCount(), 0);
 }

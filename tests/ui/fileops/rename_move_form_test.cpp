@@ -18,11 +18,6 @@ namespace {
 using test::TTempFolder;
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 struct TMoveAsker final : TAsker {
   void Error(QWidget*, const QString& text) override { Errors.push_back(text); }
   void Information(QWidget*, const QString&) override {}
@@ -71,8 +66,8 @@ TEST(RenameMoveForm, RenamesInPlaceByNameOrMask) {
     form.Edit1->setEditText(QStringLiteral("*.old"));
     form.Button1Click();
   }
-  EXPECT_EQ(Read(f.Dir.Native("src/a.old")), "src a.txt");
-  EXPECT_EQ(Read(f.Dir.Native("src/b.old")), "src b.txt");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/a.old")), "src a.txt");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/b.old")), "src b.txt");
   EXPECT_FALSE(fs::exists(f.Dir.Native("src/a.txt")));
   f.Form.LeftPanel()->ShowCursorAt(0, f.Form.LeftPanel()->Browser.FindEntry("a.old") - 1);
   {
@@ -80,7 +75,7 @@ TEST(RenameMoveForm, RenamesInPlaceByNameOrMask) {
     form.Edit1->setEditText(QStringLiteral("renamed.txt"));
     form.Button1Click();
   }
-  EXPECT_EQ(Read(f.Dir.Native("src/renamed.txt")), "src a.txt");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/renamed.txt")), "src a.txt");
   EXPECT_EQ(f.Asker.Asked, 0);
 }
 
@@ -99,7 +94,7 @@ TEST(RenameMoveForm, MovingOntoAnExistingFileAsksFirst) {
     TFormRenMove form(&f.Form);
     form.Button1Click(); // to the other panel's folder
     EXPECT_EQ(f.Asker.Asked, 1);
-    EXPECT_EQ(Read(f.Dir.Native("dst/a.txt")), c.Target) << c.Answer;
+    EXPECT_EQ(test::ReadFile(f.Dir.Native("dst/a.txt")), c.Target) << c.Answer;
     EXPECT_EQ(fs::exists(f.Dir.Native("src/a.txt")), c.SourceKept) << c.Answer;
     EXPECT_TRUE(f.Asker.Errors.empty());
   }

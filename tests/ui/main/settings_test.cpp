@@ -20,11 +20,6 @@ namespace {
 using test::TTempFolder;
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A fresh program folder for one test, optionally with the shipped language files.
 struct TProgramFolder {
   explicit TProgramFolder(bool withLanguages) {
@@ -58,7 +53,7 @@ TEST(Settings, ARoundTripKeepsWhatTheUserChanged) {
     form.LeftPanel()->Settings.Font_Bold = true;
     form.close();
   }
-  const std::string saved = Read(program.Ini());
+  const std::string saved = test::ReadFile(program.Ini());
   EXPECT_NE(saved.find("Main_Splitter=11"), std::string::npos);
   EXPECT_NE(saved.find("SorthMethod=srSize"), std::string::npos);
   EXPECT_EQ(saved.find("Init_scheme"), std::string::npos);
@@ -94,10 +89,11 @@ TEST(Settings, TheInstallersSchemeActsOnceEvenWithoutAutoSave) {
   {
     TForm1 form;
     EXPECT_EQ(form.AppliedScheme, 3);
-    EXPECT_NE(Read(program.Ini()).find("Init_scheme=-1"), std::string::npos);
+    EXPECT_NE(test::ReadFile(program.Ini()).find("Init_scheme=-1"), std::string::npos);
     form.close();
   }
-  EXPECT_EQ(Read(program.Ini()), "[Global]\nAutoSave=0\nInit_scheme=-1\nLanguage=ENGLISH\n");
+  EXPECT_EQ(test::ReadFile(program.Ini()),
+            "[Global]\nAutoSave=0\nInit_scheme=-1\nLanguage=ENGLISH\n");
   TForm1 again;
   EXPECT_EQ(again.AppliedScheme, 0);
 }
@@ -135,7 +131,7 @@ TEST(Settings, AReadOnlyProgramFolderIsReadAndLeftWhole) {
     form.Settings.SplitterGap = 3;
     form.close();
   }
-  EXPECT_EQ(Read(folder + "/cv.ini"), original);
+  EXPECT_EQ(test::ReadFile(folder + "/cv.ini"), original);
   [[maybe_unused]] const int unmounted = std::system(("umount '" + folder + "'").c_str());
 }
 
