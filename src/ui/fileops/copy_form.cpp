@@ -86,6 +86,9 @@ void TFormCopy::FormActivate() {
     Edit1->setText(Text("l_copy", QStringLiteral("Copy")) + ' ' +
                    QString::number(Source->Browser.SelectedCount()) + ' ' +
                    Text("l_files", QStringLiteral("files(s)")));
+  else if (!Main->DraggedName.empty())
+    Edit1->setText(
+        FromBytes(Source->Browser.RootPath() + Source->Browser.RelPath() + Main->DraggedName));
   else
     Edit1->setText(FromBytes(Source->CurrentPath));
   const TFPanel* other = Main->OtherPanel();
@@ -98,6 +101,12 @@ void TFormCopy::FormActivate() {
 void TFormCopy::Button1Click() {
   if (!Source)
     FormActivate();
+  if (!Transfer.EnoughSpace(Source, Edit2->text(),
+                            Text("m_nospace", QStringLiteral("There is not enought space to copy "
+                                                             "file(s). Continue?")))) {
+    reject();
+    return;
+  }
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
     panel->StopMonitor();
   GB1->hide();

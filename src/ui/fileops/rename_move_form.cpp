@@ -65,6 +65,12 @@ QString TFormRenMove::Text(const char* key, const QString& fallback) const {
 
 void TFormRenMove::Button1Click() {
   Button1->setEnabled(false);
+  if (!Transfer.EnoughSpace(Source, Edit1->currentText(),
+                            Text("m_nospace", QStringLiteral("There is not enought space to move "
+                                                             "file(s). Continue?")))) {
+    reject();
+    return;
+  }
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
     panel->StopMonitor();
   GroupBox1->hide();

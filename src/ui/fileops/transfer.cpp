@@ -4,6 +4,8 @@
 #include "main/main_form.h"
 #include "model/browser_events.h"
 #include "panels/file_panel.h"
+#include "platform/drive_probe.h"
+#include "platform/drive_table.h"
 #include "platform/process_messages.h"
 
 #include <QDialog>
@@ -51,6 +53,21 @@ TTransfer::TTransfer(TForm1* main, QDialog* dialog, QLabel* status, QLabel* curr
     : Main(main), Dialog(dialog), Status(status), Current(current), FileBar(fileBar),
       TotalBar(totalBar) {}
 
+bool TTransfer::EnoughSpace(TFPanel* source, const QString& target, const QString& question) {
+  if (target.size() < 2 || target[1] != QLatin1Char(':'))
+    return true;
+  const QChar letter = target[0].toLower();
+  if (letter != QLatin1Char('a') && letter != QLatin1Char('b'))
+    return true;
+  const auto* drive = platform::TDriveTable::Instance().Find(static_cast<char>(letter.toLatin1()));
+  const auto figures =
+      drive && drive->Mounted ? platform::FolderFigures(drive->MountPoint) : std::nullopt;
+  const uint64_t free = figures ? figures->FreeBytes : 0;
+  if (static_cast<uint64_t>(std::max<int64_t>(source->Browser.SelectionSize(), 0)) <= free)
+    return true;
+  return TAsker::Current().YesNo(Dialog, question) == TAsker::Yes;
+}
+
 void TTransfer::Stop() {
   if (IsRunning && Source)
     Source->Browser.StopOperation();
@@ -60,7 +77,8 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
                     bool reportErrors, const TTransferTexts& texts) {
   Source = source;
   TBrowser& browser = source->Browser;
-  browser.Cursor = source->CursorIndex();
+  const int dragged = Main->DraggedName.empty() ? 0 : browser.FindEntry(Main->DraggedName);
+  browser.Cursor = dragged > 0 ? dragged : source->CursorIndex();
   using TBegin = std::function<void(const std::string&, int64_t)>;
   using TFirst = std::function<void(const std::string&, const std::string&, int64_t)>;
   using TBlock = std::function<void(int64_t, int64_t)>;

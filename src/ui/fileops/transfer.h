@@ -45,6 +45,8 @@ public:
   bool Run(TFPanel* source, const QString& target, const QString& initialTarget, bool move,
            bool reportErrors, const TTransferTexts& texts);
   void Stop();
+  // Targets on the floppy drives: false when the selection does not fit and the user says No.
+  bool EnoughSpace(TFPanel* source, const QString& target, const QString& question);
   bool Running() const { return IsRunning; }
   bool YesToAll = false;
 

@@ -259,11 +259,14 @@ void TForm1::FilePanels_Init() {
       if (!MainPopup->actions().isEmpty())
         MainPopup->popup(at);
     };
-    panel->OnDragDrop = [this, panel](const std::string&) {
+    panel->OnDragDrop = [this, panel](const std::string& pressed) {
       // A drop onto a panel that shows an archive copies nothing.
       TFPanel* target = panel == PanelLeft ? PanelRight : PanelLeft;
-      if (target->Browser.SourceKind() == skFolder)
-        CopyCommand();
+      if (target->Browser.SourceKind() != skFolder)
+        return;
+      DraggedName = pressed;
+      CopyCommand();
+      DraggedName.clear();
     };
   }
   PanelLeft->OnActive = [this](const QString& word) { ActiveLeft(word); };

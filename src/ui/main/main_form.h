@@ -122,6 +122,8 @@ public:
   std::function<void(bool select, bool withFolders)> OnSelectGroup;
   // While off (an archive is being read), keys do not reach the panels.
   bool KeyPreview = true;
+  // The entry a drag between the panels started on, while its copy runs.
+  std::string DraggedName;
 
   // Settings file: read over the defaults at start, written at exit when AutoSave is on.
   void Load_INI();
