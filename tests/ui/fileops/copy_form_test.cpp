@@ -2,6 +2,7 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "scripted_asker.h"
 #include "temp_folder.h"
 
 #include <QLineEdit>
@@ -15,19 +16,6 @@ namespace corvane {
 namespace {
 
 using test::TTempFolder;
-
-struct TAnsweringAsker final : TAsker {
-  void Error(QWidget*, const QString& text) override { Errors.push_back(text); }
-  void Information(QWidget*, const QString&) override {}
-  TAnswer YesNo(QWidget*, const QString&) override { return Yes; }
-  TAnswer YesNoCancelAll(QWidget*, const QString&) override {
-    ++Asked;
-    return Answer;
-  }
-  TAnswer Answer = No;
-  int Asked = 0;
-  std::vector<QString> Errors;
-};
 
 // The left panel shows src, the right one dst; three files, two of them already in dst.
 struct TCopyWindowFixture {
@@ -55,7 +43,7 @@ struct TCopyWindowFixture {
   }
 
   TTempFolder Dir;
-  TAnsweringAsker Asker;
+  test::TScriptedAsker Asker;
   TForm1 Form;
 };
 

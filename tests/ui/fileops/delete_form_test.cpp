@@ -2,6 +2,7 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "scripted_asker.h"
 #include "temp_folder.h"
 
 #include <QLabel>
@@ -16,20 +17,6 @@ namespace {
 
 using test::TTempFolder;
 namespace fs = std::filesystem;
-
-// Answers the read-only questions from a list, in order.
-struct TScriptedAsker final : TAsker {
-  void Error(QWidget*, const QString& text) override { Errors.push_back(text); }
-  void Information(QWidget*, const QString&) override {}
-  TAnswer YesNo(QWidget*, const QString&) override { return Yes; }
-  TAnswer YesNoCancelAll(QWidget*, const QString&) override {
-    ++Asked;
-    return Answers.empty() ? No : Answers[std::min(Asked, int(Answers.size())) - 1];
-  }
-  std::vector<TAnswer> Answers;
-  std::vector<QString> Errors;
-  int Asked = 0;
-};
 
 struct TDeleteFixture {
   TDeleteFixture() {
@@ -49,7 +36,7 @@ struct TDeleteFixture {
   bool Exists(const char* name) { return fs::exists(Dir.Native(std::string("d/") + name)); }
 
   TTempFolder Dir;
-  TScriptedAsker Asker;
+  test::TScriptedAsker Asker;
   TForm1 Form;
 };
 

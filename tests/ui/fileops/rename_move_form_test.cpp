@@ -2,6 +2,7 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "scripted_asker.h"
 #include "temp_folder.h"
 
 #include <QComboBox>
@@ -17,19 +18,6 @@ namespace {
 
 using test::TTempFolder;
 namespace fs = std::filesystem;
-
-struct TMoveAsker final : TAsker {
-  void Error(QWidget*, const QString& text) override { Errors.push_back(text); }
-  void Information(QWidget*, const QString&) override {}
-  TAnswer YesNo(QWidget*, const QString&) override { return Yes; }
-  TAnswer YesNoCancelAll(QWidget*, const QString&) override {
-    ++Asked;
-    return Answer;
-  }
-  TAnswer Answer = No;
-  int Asked = 0;
-  std::vector<QString> Errors;
-};
 
 struct TMoveFixture {
   TMoveFixture() {
@@ -53,7 +41,7 @@ struct TMoveFixture {
   }
 
   TTempFolder Dir;
-  TMoveAsker Asker;
+  test::TScriptedAsker Asker;
   TForm1 Form;
 };
 

@@ -2,6 +2,7 @@
 #include "main/colors.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "scripted_asker.h"
 #include "temp_folder.h"
 
 #include <QAction>
@@ -21,22 +22,6 @@ namespace corvane {
 namespace {
 
 using test::TTempFolder;
-
-// Answers every question with a fixed answer and remembers what was said.
-struct TRecordingAsker final : TAsker {
-  void Error(QWidget*, const QString& text) override { Said.push_back(text); }
-  void Information(QWidget*, const QString& text) override { Said.push_back(text); }
-  TAnswer YesNo(QWidget*, const QString& text) override {
-    Said.push_back(text);
-    return Answer;
-  }
-  TAnswer YesNoCancelAll(QWidget*, const QString& text) override {
-    Said.push_back(text);
-    return Answer;
-  }
-  std::vector<QString> Said;
-  TAnswer Answer = No;
-};
 
 // A main window over a folder with a few files, with every entry point recording its name.
 struct TCommandFixture {
@@ -126,7 +111,7 @@ struct TCommandFixture {
   }
 
   TTempFolder Dir;
-  TRecordingAsker Asker;
+  test::TScriptedAsker Asker;
   TForm1 Form;
   std::vector<std::string> Reached;
 };
