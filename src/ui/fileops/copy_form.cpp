@@ -107,8 +107,6 @@ void TFormCopy::Button1Click() {
     reject();
     return;
   }
-  for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
-    panel->StopMonitor();
   GB1->hide();
   GB2->show();
   Label2->setText(Edit1->text());
@@ -123,9 +121,6 @@ void TFormCopy::Button1Click() {
     TAsker::Current().Error(this, texts.Error);
     return;
   }
-  Main->Update_AllPanels();
-  for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
-    panel->StartMonitor();
   accept();
 }
 

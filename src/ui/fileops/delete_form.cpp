@@ -88,7 +88,11 @@ void TFormDelete::Button1Click() {
   else
     DeleteWithEngine(Panel);
   Running = false;
-  Main->Update_AllPanels();
+  // The engine has read the active panel again already; the trash has not.
+  if (Main->Settings.DelToRecycle)
+    Main->Update_AllPanels();
+  else
+    Main->Update_FilePanel(Panel);
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
     panel->StartMonitor();
   accept();

@@ -71,8 +71,6 @@ void TFormRenMove::Button1Click() {
     reject();
     return;
   }
-  for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
-    panel->StopMonitor();
   GroupBox1->hide();
   GB2->show();
   Label2->setText(Edit1->currentText());
@@ -84,9 +82,6 @@ void TFormRenMove::Button1Click() {
       Text("m_error", QStringLiteral("Cannot rename or move files!"))};
   const bool started =
       Transfer.Run(Source, Edit1->currentText(), InitialTarget, true, false, texts);
-  Main->Update_AllPanels();
-  for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
-    panel->StartMonitor();
   if (!started)
     TAsker::Current().Error(this, texts.Error);
   accept();

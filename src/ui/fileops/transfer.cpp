@@ -109,9 +109,16 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
           Main->setWindowTitle(QStringLiteral("Corvane (%1%)").arg(TotalBar->value()));
         }
       }));
-  TScopedEvent fileEnd(browser.OnCopyFileEnd, TPlain([this] {
+  int shownSelection = browser.SelectedCount();
+  TScopedEvent fileEnd(browser.OnCopyFileEnd, TPlain([this, &browser, &shownSelection] {
                          FinishedBytes += CurrentSize;
                          ++FilesDone;
+                         // Entries are unmarked as they are done: let the user see it shrink.
+                         if (browser.SelectedCount() > 0 &&
+                             browser.SelectedCount() != shownSelection) {
+                           shownSelection = browser.SelectedCount();
+                           Source->DrawList();
+                         }
                        }));
   TScopedEvent confirm(
       browser.OnCopyConfirm,
@@ -127,12 +134,19 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
                        if (reportErrors && (kind == 1 || kind == 3 || kind == 4))
                          TAsker::Current().Error(Dialog, texts.Error + ' ' + FromBytes(path));
                      }));
+  // The monitors would re-read the panels after every file: off for the run, on again after it,
+  // whatever its result.
+  for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
+    panel->StopMonitor();
   IsRunning = true;
   const bool started = target != initialTarget
                            ? browser.CopyToPath(target.toStdString(), move)
                            : browser.CopyToBrowser(Main->OtherPanel()->Browser, move);
   IsRunning = false;
   Main->setWindowTitle(QStringLiteral("Corvane v1.50"));
+  Main->Update_AllPanels();
+  for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
+    panel->StartMonitor();
   return started;
 }
 

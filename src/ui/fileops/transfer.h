@@ -41,7 +41,8 @@ public:
             QProgressBar* totalBar);
 
   // Copies (or moves) the source panel's selection to the typed target, or to the other panel
-  // when the text was not changed. False when the engine could not start.
+  // when the text was not changed, with the folder monitors off meanwhile; both panels are read
+  // again afterwards. False when the engine could not start.
   bool Run(TFPanel* source, const QString& target, const QString& initialTarget, bool move,
            bool reportErrors, const TTransferTexts& texts);
   void Stop();

@@ -527,9 +527,7 @@ void TForm1::RunCommand(const std::string& name) {
   } else if (name == "QuickView") {
     SetViewModeCommand(TFPanel::vmQuickView);
   } else if (name == "UpdatePanel") {
-    panel->Browser.Refresh();
-    panel->PlaceCursor(std::max(panel->Browser.Cursor, 1));
-    panel->LayoutAndPaint();
+    panel->RefreshKeepingCursor();
     Update_HotDrives();
   } else if (name.rfind("Scheme", 0) == 0) {
     ApplyColorScheme(std::stoi(name.substr(6)));

@@ -275,11 +275,7 @@ void TForm1::FilePanels_Init() {
 
 void TForm1::CreateHotDrives() {
   // Every drive of the table gets a button; the bars draw and handle them.
-  int count = 0;
-  for (const auto& drive : platform::TDriveTable::Instance().Drives()) {
-    (void)drive;
-    ++count;
-  }
+  const int count = static_cast<int>(platform::TDriveTable::Instance().Drives().size());
   DriveBarFullWidth = ButtonWidth * count + 6;
   DriveBarLeft->setGeometry(3, 32, DriveBarFullWidth, DriveBarHeight);
   const int keepLeft = DriveBarRight->x();
@@ -435,12 +431,8 @@ void TForm1::ActiveRight(const QString& word) {
 }
 
 void TForm1::Update_AllPanels() {
-  for (TFPanel* panel : {PanelLeft, PanelRight}) {
-    panel->Browser.Refresh();
-    panel->LayoutAndPaint();
-    panel->PlaceCursor(std::clamp(panel->Browser.Cursor, 1, std::max(panel->Browser.Count(), 1)));
-    panel->LayoutAndPaint();
-  }
+  for (TFPanel* panel : {PanelLeft, PanelRight})
+    panel->RefreshKeepingCursor();
 }
 
 void TForm1::Update_FilePanel(TFPanel* panel) {
@@ -448,8 +440,7 @@ void TForm1::Update_FilePanel(TFPanel* panel) {
   TFPanel* other = panel == PanelLeft ? PanelRight : PanelLeft;
   if (other->Browser.RootPath() == panel->Browser.RootPath() &&
       other->Browser.RelPath() == panel->Browser.RelPath()) {
-    other->Browser.Refresh();
-    other->LayoutAndPaint();
+    other->RefreshKeepingCursor();
   }
 }
 

@@ -75,7 +75,6 @@ struct TMainSettings {
   QString Language = QStringLiteral("ENGLISH");
   QString EditorType = QStringLiteral("int");
   QString EditorName = QStringLiteral("notepad.exe");
-  int Init_scheme = -1;
 };
 
 class TForm1 final : public QMainWindow {

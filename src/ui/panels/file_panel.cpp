@@ -594,11 +594,11 @@ void TFPanel::UpdateDriveInfo() {
   }
 }
 
-void TFPanel::ReReadAfterChange() {
-  StopMonitor();
+void TFPanel::RefreshKeepingCursor() {
   Browser.Refresh();
-  // Keep the cursor on the entry it was on: its index may have moved with the change.
-  int index = std::clamp(Browser.Cursor, Browser.Count() > 0 ? 1 : 0, Browser.Count());
+  // Keep the cursor on the entry it was on: its index may have moved with the change. The grid
+  // only scrolls when that entry is no longer in view.
+  const int index = std::clamp(Browser.Cursor, Browser.Count() > 0 ? 1 : 0, Browser.Count());
   const int page = Layout.PageSize(Columns());
   if (index > 0 && (index <= TopIndex || index > TopIndex + page))
     PlaceCursor(index);
@@ -607,6 +607,11 @@ void TFPanel::ReReadAfterChange() {
   SyncCursorCell();
   DrawList();
   DrawCursor();
+}
+
+void TFPanel::ReReadAfterChange() {
+  StopMonitor();
+  RefreshKeepingCursor();
   StartMonitor();
 }
 

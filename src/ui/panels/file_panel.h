@@ -59,7 +59,9 @@ public:
   // Makes entry `index` the cursor entry, scrolling so that it shows.
   void PlaceCursor(int index);
   void UpdateDriveInfo();
-  // Re-reads the folder keeping marks and cursor entry, and repaints.
+  // Re-reads the folder keeping the marks and the cursor entry, and repaints.
+  void RefreshKeepingCursor();
+  // The folder monitor's re-read: the same, with the monitor off meanwhile.
   void ReReadAfterChange();
 
   void StartMonitor();

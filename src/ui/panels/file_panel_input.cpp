@@ -178,11 +178,7 @@ void TFPanel::GoDriveRoot() {
 void TFPanel::ToggleHidden() {
   Settings.Show_FileHide = !Settings.Show_FileHide;
   Browser.ShowHidden = Settings.Show_FileHide;
-  Browser.Refresh();
-  PlaceCursor(std::max(Browser.Cursor, 1));
-  SyncCursorCell();
-  DrawList();
-  DrawCursor();
+  RefreshKeepingCursor();
 }
 
 void TFPanel::ToggleIcons() {

@@ -84,5 +84,17 @@ TEST(CopyForm, ATypedTargetIsUsedAndTheSourcesStay) {
   EXPECT_EQ(f.Form.LeftPanel()->Browser.SelectedCount(), 0);
 }
 
+TEST(CopyForm, ATargetThatCannotBeReachedIsReportedAndThePanelsKeepWatching) {
+  TCopyWindowFixture f;
+  TFormCopy form(&f.Form);
+  form.FormActivate();
+  form.Edit2->setText(QStringLiteral("Q:\\nowhere\\"));
+  form.Button1Click();
+  EXPECT_EQ(f.Asker.Errors.size(), 1u);
+  EXPECT_TRUE(f.Form.LeftPanel()->MonitorActive());
+  EXPECT_TRUE(f.Form.RightPanel()->MonitorActive());
+  EXPECT_EQ(f.Form.LeftPanel()->Browser.SelectedCount(), 3); // nothing was copied
+}
+
 } // namespace
 } // namespace corvane
