@@ -1,0 +1,32 @@
+#include "archive/archive_format.h"
+
+#include "config/text_codec.h"
+
+#include <algorithm>
+
+namespace corvane::archive {
+
+std::unique_ptr<TFormatReader> MakeFormatReader(TArcType type, TByteSource& source,
+                                                const TFormatOptions& options) {
+  switch (type) {
+  case TArcType::atZIP:
+  case TArcType::atZipExe:
+    return MakeZipReader(source, options);
+  case TArcType::atTAR:
+    return MakeTarReader(source, options);
+  case TArcType::atGZip:
+    return MakeGzipReader(source, options);
+  case TArcType::atUUE:
+    return MakeUueReader(source, options);
+  default:
+    return nullptr;
+  }
+}
+
+std::string DecodeDosName(std::string_view bytes, const std::string& codePage) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(bytes);
+  return config::DecodeToUtf8(bytes, codePage);
+}
+
+} // namespace corvane::archive

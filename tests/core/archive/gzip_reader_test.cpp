@@ -1,0 +1,1 @@
+// Tests of the gzip reader (to come).

@@ -1,0 +1,1 @@
+// Tests of the zip reader (to come).

@@ -1,0 +1,2 @@
+// Test-side ZIP writer (to come).
+#pragma once
