@@ -24,7 +24,8 @@ std::unique_ptr<TFormatReader> MakeFormatReader(TArcType type, TByteSource& sour
 }
 
 std::string DecodeDosName(std::string_view bytes, const std::string& codePage) {
-  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+  if (std::all_of(bytes.begin(), bytes.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::string(bytes);
   return config::DecodeToUtf8(bytes, codePage);
 }

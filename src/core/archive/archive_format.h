@@ -93,6 +93,11 @@ std::unique_ptr<TFormatReader> MakeTarReader(TByteSource& source, const TFormatO
 std::unique_ptr<TFormatReader> MakeGzipReader(TByteSource& source, const TFormatOptions& options);
 std::unique_ptr<TFormatReader> MakeUueReader(TByteSource& source, const TFormatOptions& options);
 
+// The entry's time as seconds since 1970 UTC (a DOS time is local time), and as a DOS date and
+// time (clamped to 1980..2107).
+int64_t EntryUnixTime(const TArcEntry& entry);
+uint32_t EntryDosTime(const TArcEntry& entry);
+
 // Names from DOS archives: the bytes decoded from the given code page to UTF-8 (cached converter).
 std::string DecodeDosName(std::string_view bytes, const std::string& codePage);
 

@@ -9,34 +9,11 @@ namespace corvane::archive {
 namespace {
 
 constexpr std::array<std::string_view, 28> TypeNames = {
-    "atNA",
-    "atUnsupported",
-    "atFileOpenErr",
-    "atUnknown",
-    "atARC",
-    "atArcExe",
-    "atARJ",
-    "atArjExe",
-    "atBH",
-    "atBHExe",
-    "atCAB",
-    "atGZip",
-    "atHA",
-    "atLHA",
-    "atLhaExe",
-    "atLZH",
-    "atLzhExe",
-    "atPAK",
-    "atPakExe",
-    "atRAR",
-    "atRarExe",
-    "atTAR",
-    "atUUE",
-    "atZIP",
-    "atZipExe",
-    "atZip250",
-    "atZip250Exe",
-    "atZOO",
+    "atNA",     "atUnsupported", "atFileOpenErr", "atUnknown", "atARC",    "atArcExe",
+    "atARJ",    "atArjExe",      "atBH",          "atBHExe",   "atCAB",    "atGZip",
+    "atHA",     "atLHA",         "atLhaExe",      "atLZH",     "atLzhExe", "atPAK",
+    "atPakExe", "atRAR",         "atRarExe",      "atTAR",     "atUUE",    "atZIP",
+    "atZipExe", "atZip250",      "atZip250Exe",   "atZOO",
 };
 
 struct TCodeText {
@@ -157,8 +134,9 @@ int ProgressStep(TProgressNotify notify) {
 
 std::string ArchiveErrorText(int code) {
   const auto* end = std::end(CodeTexts);
-  const auto* found = std::lower_bound(std::begin(CodeTexts), end, code,
-                                       [](const TCodeText& entry, int c) { return entry.Code < c; });
+  const auto* found =
+      std::lower_bound(std::begin(CodeTexts), end, code,
+                       [](const TCodeText& entry, int c) { return entry.Code < c; });
   if (found != end && found->Code == code)
     return std::string(found->Text);
   return "Error " + std::to_string(code);

@@ -34,7 +34,8 @@ ptrdiff_t TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::pread(Fd.Get(), out + done, count - done, static_cast<off_t>(offset + done));
+    const ssize_t got =
+        ::pread(Fd.Get(), out + done, count - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR)
         continue;

@@ -1,0 +1,197 @@
+#include "archive/extract_target.h"
+
+#include "archive/archive_types.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+namespace corvane::archive {
+
+using platform::TUniqueFd;
+
+namespace {
+
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+// Opens (creating when missing) one folder below parent, never through a link.
+int OpenChildFolder(int parent, const std::string& name) {
+  if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+    return -1;
+  return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+std::string TemporaryName() {
+  static std::mt19937 random{std::random_device{}()};
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+  // Short enough that a 255-byte name still gets a temporary name of its own.
+  return ".cv" + std::string(suffix) + ".part";
+}
+
+} // namespace
+
+int TExtractTarget::Open(const std::string& nativeDir) {
+  OpenNames.clear();
+  OpenFds.clear();
+  RootFd.Reset(::open(nativeDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (RootFd.Valid())
+    return errNone;
+  if (errno != ENOENT)
+    return errCreateDir;
+  // Missing: make it and its parents. The target folder itself is the user's choice, so links
+  // on the way there are followed.
+  std::string path;
+  size_t start = 0;
+  while (start < nativeDir.size()) {
+    size_t end = nativeDir.find('/', start + 1);
+    if (end == std::string::npos)
+      end = nativeDir.size();
+    path = nativeDir.substr(0, end);
+    if (!path.empty() && path != "/" && ::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+      return errCreateDir;
+    start = end;
+  }
+  RootFd.Reset(::open(nativeDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return RootFd.Valid() ? errNone : errCreateDir;
+}
+
+int TExtractTarget::Folder(const std::vector<std::string>& components, size_t count, int& error) {
+  size_t keep = 0;
+  while (keep < OpenNames.size() && keep < count && OpenNames[keep] == components[keep])
+    ++keep;
+  OpenNames.resize(keep);
+  OpenFds.resize(keep);
+  for (size_t i = keep; i < count; ++i) {
+    const int parent = i == 0 ? RootFd.Get() : OpenFds.back().Get();
+    TUniqueFd fd(OpenChildFolder(parent, components[i]));
+    if (!fd.Valid()) {
+      error = errCreateDir;
+      return -1;
+    }
+    OpenNames.push_back(components[i]);
+    OpenFds.push_back(std::move(fd));
+  }
+  return count == 0 ? RootFd.Get() : OpenFds[count - 1].Get();
+}
+
+TExisting ExistingAt(int folderFd, const std::string& name) {
+  struct stat st {};
+  if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return TExisting::None;
+  if (S_ISDIR(st.st_mode))
+    return TExisting::Folder;
+  if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))
+    return TExisting::File;
+  return TExisting::Other;
+}
+
+int TOutputFile::Create(int folderFd, const std::string& name, bool replace) {
+  Discard();
+  FolderFd = folderFd;
+  Name = name;
+  constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  if (!replace) {
+    Fd.Reset(::openat(folderFd, name.c_str(), flags, 0600));
+    if (Fd.Valid()) {
+      WrittenName = name;
+      return errNone;
+    }
+    if (errno != EEXIST)
+      return errWriteFile;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    WrittenName = TemporaryName();
+    Fd.Reset(::openat(folderFd, WrittenName.c_str(), flags, 0600));
+    if (Fd.Valid())
+      return errNone;
+    if (errno != EEXIST)
+      break;
+  }
+  WrittenName.clear();
+  return errWriteFile;
+}
+
+int TOutputFile::Write(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(Fd.Get(), data, size);
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno == ENOSPC || errno == EDQUOT ? errDiskFull : errWriteFile;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return errNone;
+}
+
+int TOutputFile::Commit(mode_t mode, bool setTime, int64_t unixTime) {
+  if (!Fd.Valid())
+    return errCloseFile;
+  int result = errNone;
+  if (::fchmod(Fd.Get(), mode) != 0)
+    result = errCloseFile;
+  if (setTime) {
+    const timespec times[2] = {{static_cast<time_t>(unixTime), 0},
+                               {static_cast<time_t>(unixTime), 0}};
+    ::futimens(Fd.Get(), times); // a time the file system cannot hold is no reason to fail
+  }
+  if (::close(Fd.Release()) != 0)
+    result = errno == ENOSPC || errno == EDQUOT ? errDiskFull : errCloseFile;
+  if (result == errNone && WrittenName != Name &&
+      ::renameat(FolderFd, WrittenName.c_str(), FolderFd, Name.c_str()) != 0)
+    result = errCloseFile;
+  if (result != errNone) {
+    Discard();
+    return result;
+  }
+  WrittenName.clear();
+  return errNone;
+}
+
+void TOutputFile::Discard() {
+  if (WrittenName.empty())
+    return;
+  Fd.Reset();
+  ::unlinkat(FolderFd, WrittenName.c_str(), 0);
+  WrittenName.clear();
+}
+
+int CreateLink(int folderFd, const std::string& name, const std::string& target, bool replace) {
+  if (!replace)
+    return ::symlinkat(target.c_str(), folderFd, name.c_str()) == 0 ? errNone : errWriteFile;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temporary = TemporaryName();
+    if (::symlinkat(target.c_str(), folderFd, temporary.c_str()) != 0) {
+      if (errno == EEXIST)
+        continue;
+      return errWriteFile;
+    }
+    if (::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) == 0)
+      return errNone;
+    ::unlinkat(folderFd, temporary.c_str(), 0);
+    return errWriteFile;
+  }
+  return errWriteFile;
+}
+
+mode_t ExtractedMode(bool hasMode, uint32_t storedMode, bool readOnly, bool folder) {
+  mode_t mode = hasMode ? static_cast<mode_t>(storedMode & 0777) : (folder ? 0777 : 0666);
+  if (readOnly)
+    mode &= ~static_cast<mode_t>(0222);
+  return mode & ~ProcessUmask();
+}
+
+} // namespace corvane::archive
