@@ -5,6 +5,8 @@
 #   scripts/setup.sh test    install the packages, build, run the whole test suite
 #   scripts/setup.sh asan    build the core with AddressSanitizer and UndefinedBehaviorSanitizer
 #                            and run the core tests
+#   scripts/setup.sh fuzz    build the fuzz targets with clang and run each for FUZZ_SECONDS
+#                            (default 15) from the sample archives
 #   scripts/setup.sh deps    only install the packages
 #
 # Run as root (or prefix apt-get with sudo). BUILD_DIR chooses the build folder (default: build).
@@ -15,9 +17,9 @@ BUILD_DIR=${BUILD_DIR:-build}
 
 # Build and run.
 PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev libx11-dev libxcb1-dev
-  fonts-dejavu-core fonts-liberation2 tzdata"
+  fonts-dejavu-core fonts-liberation2 tzdata zlib1g-dev libarchive-dev"
 # Tests and screenshots.
-PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools"
+PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools clang libclang-rt-14-dev"
 
 install_packages() {
   if [ "${CORVANE_SKIP_APT:-0}" = 1 ]; then
@@ -69,8 +71,34 @@ case "${1:-}" in
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --output-on-failure -j "$(jobs)" -L core
     ;;
+  fuzz)
+    install_packages
+    BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
+    CC=clang CXX=clang++ build -DCORVANE_FUZZ=ON -DCORVANE_BUILD_UI=OFF -DCORVANE_BUILD_TESTS=OFF \
+      -DCORVANE_BUILD_BENCH=OFF
+    seconds=${FUZZ_SECONDS:-15}
+    for target in detect zip tar gzip uue; do
+      seeds="$BUILD_DIR/fuzz-seeds/$target"
+      rm -rf "$BUILD_DIR/fuzz-found/$target"
+      mkdir -p "$seeds" "$BUILD_DIR/fuzz-found/$target" "$BUILD_DIR/fuzz-corpus-$target"
+      if [ "$target" = detect ]; then
+        find tests/corpus/archives -type f -exec cp {} "$seeds/" \;
+      else
+        cp tests/corpus/archives/$target/* "$seeds/" 2>/dev/null || true
+      fi
+      echo "fuzz_$target: $seconds s"
+      ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        "$BUILD_DIR/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+        -print_final_stats=1 -artifact_prefix="$BUILD_DIR/fuzz-found/$target/" \
+        "$BUILD_DIR/fuzz-corpus-$target" "$seeds" 2>&1 | grep -E "^(stat::number_of_executed_units|#[0-9]+ *DONE|==[0-9]+==ERROR|SUMMARY)" || true
+      if ls "$BUILD_DIR/fuzz-found/$target/"* >/dev/null 2>&1; then
+        echo "fuzz_$target found a fault: $(ls "$BUILD_DIR/fuzz-found/$target/")" >&2
+        exit 1
+      fi
+    done
+    ;;
   *)
-    echo "usage: $0 run|test|asan|deps" >&2
+    echo "usage: $0 run|test|asan|fuzz|deps" >&2
     exit 2
     ;;
 esac

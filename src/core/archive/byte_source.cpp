@@ -49,7 +49,7 @@ ptrdiff_t TFileByteSource::ReadAt(uint64_t offset, void* buffer, size_t count) {
 }
 
 ptrdiff_t TMemoryByteSource::ReadAt(uint64_t offset, void* buffer, size_t count) {
-  if (offset >= DataSize)
+  if (offset >= DataSize || count == 0)
     return 0;
   const size_t n = std::min<uint64_t>(count, DataSize - offset);
   std::memcpy(buffer, Data + offset, n);
