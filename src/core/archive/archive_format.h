@@ -98,7 +98,7 @@ std::unique_ptr<TFormatReader> MakeUueReader(TByteSource& source, const TFormatO
 int64_t EntryUnixTime(const TArcEntry& entry);
 uint32_t EntryDosTime(const TArcEntry& entry);
 
-// Names from DOS archives: the bytes decoded from the given code page to UTF-8 (cached converter).
+// Names from DOS archives: the bytes decoded from the given code page to UTF-8.
 std::string DecodeDosName(std::string_view bytes, const std::string& codePage);
 
 } // namespace corvane::archive

@@ -45,11 +45,43 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+namespace {
+
+// The converter of the last code page used on this thread: archives decode every name of a
+// listing from the same page, and opening a converter costs more than most names.
+class TCachedCodec {
+public:
+  ~TCachedCodec() { Close(); }
+  iconv_t For(const std::string& codePage) {
+    if (Codec != Invalid() && codePage == Page) {
+      ::iconv(Codec, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+      return Codec;
+    }
+    Close();
+    Codec = ::iconv_open("UTF-8", codePage.c_str());
+    if (Codec == Invalid())
+      Codec = ::iconv_open("UTF-8", "CP1252");
+    Page = codePage;
+    return Codec;
+  }
+  static iconv_t Invalid() { return reinterpret_cast<iconv_t>(-1); }
+
+private:
+  void Close() {
+    if (Codec != Invalid())
+      ::iconv_close(Codec);
+    Codec = Invalid();
+  }
+  iconv_t Codec = Invalid();
+  std::string Page;
+};
+
+} // namespace
+
 std::string DecodeToUtf8(std::string_view text, const std::string& codePage) {
-  iconv_t codec = ::iconv_open("UTF-8", codePage.c_str());
-  if (codec == reinterpret_cast<iconv_t>(-1))
-    codec = ::iconv_open("UTF-8", "CP1252");
-  if (codec == reinterpret_cast<iconv_t>(-1))
+  thread_local TCachedCodec cache;
+  iconv_t codec = cache.For(codePage);
+  if (codec == TCachedCodec::Invalid())
     return std::string(text);
   std::string out;
   out.reserve(text.size() * 2);
@@ -68,7 +100,6 @@ std::string DecodeToUtf8(std::string_view text, const std::string& codePage) {
       --inLeft;
     }
   }
-  ::iconv_close(codec);
   return out;
 }
 
