@@ -195,7 +195,8 @@ TEST(Cvarc, SampleArchivesListAndExtractAsCatalogued) {
         EXPECT_TRUE(std::filesystem::is_directory(written)) << e.Name;
       } else if (std::filesystem::is_symlink(written)) {
         // A link's size is that of its target's name.
-        EXPECT_EQ(static_cast<long long>(std::filesystem::read_symlink(written).string().size()), e.Size);
+        EXPECT_EQ(static_cast<long long>(std::filesystem::read_symlink(written).string().size()),
+                  e.Size);
       } else {
         ASSERT_TRUE(std::filesystem::is_regular_file(written)) << e.Name;
         EXPECT_EQ(static_cast<long long>(std::filesystem::file_size(written)), e.Size) << e.Name;

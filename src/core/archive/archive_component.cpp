@@ -264,6 +264,12 @@ std::string TUnBase::PasswordFor(const TArcEntry&, int) {
   return {};
 }
 
+bool TUnBase::IsArchiveItself(int folderFd, const std::string& name) const {
+  struct stat st {};
+  return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == ArchiveDevice &&
+         st.st_ino == ArchiveInode;
+}
+
 void TUnBase::CheckStop() {
   if (StopRequested) {
     StopRequested = false;
@@ -283,6 +289,11 @@ void TUnBase::Run(const std::vector<uint64_t>* recNums) {
     Fail(errUnsupportedType);
   std::unique_ptr<TByteSource> source;
   auto reader = OpenReader(source, HeaderLineLimit());
+  struct stat st {};
+  if (::stat(Archive.c_str(), &st) == 0) {
+    ArchiveDevice = st.st_dev;
+    ArchiveInode = st.st_ino;
+  }
   Target = std::make_unique<TExtractTarget>();
   if (!TestOnly && Target->Open(ExtractDir) != errNone)
     Fail(errCreateDir);
@@ -353,6 +364,13 @@ void TUnBase::ExtractEntry(TFormatReader& reader, const TArcEntry& entry) {
       return;
     }
     replace = existing == TExisting::File;
+    if (replace && IsArchiveItself(folderFd, name)) {
+      // Extracting a file over the archive being read would lose the archive.
+      fail(errSameFileNames);
+      if (OnEnd)
+        OnEnd(this, fn, false);
+      return;
+    }
     if (replace) {
       bool accept = true;
       if (OnFileExists)
@@ -371,8 +389,7 @@ void TUnBase::ExtractEntry(TFormatReader& reader, const TArcEntry& entry) {
 
 int TUnBase::ExtractLink(const TArcEntry& entry, int folderFd, const std::string& name,
                          bool replace) {
-  const bool hardLink = entry.Private[0] == 1 && Type == TArcType::atTAR;
-  if (hardLink) {
+  if (entry.IsHardLink) {
     // A hard link names another entry of the archive: it must be one already written inside the
     // target, reached without following a link.
     std::vector<std::string> components;

@@ -164,11 +164,14 @@ private:
   std::unique_ptr<TEntryData> OpenEntryData(TFormatReader& reader, const TArcEntry& entry,
                                             int& error);
   void CheckStop();
+  bool IsArchiveItself(int folderFd, const std::string& name) const;
 
   std::unique_ptr<TExtractTarget> Target;
   std::vector<uint8_t> Buffer;
   int Failed = 0;
   bool StopRequested = false;
+  uint64_t ArchiveDevice = 0;
+  uint64_t ArchiveInode = 0;
 };
 
 class TUnZIP : public TUnBase {

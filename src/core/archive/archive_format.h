@@ -25,7 +25,8 @@ struct TArcEntry {
   std::string Name;
   bool IsFolder = false;
   bool IsLink = false;
-  std::string LinkTarget; // of a symbolic link, as stored
+  bool IsHardLink = false; // a link entry naming another entry of the archive (TAR)
+  std::string LinkTarget;  // of a link, as stored
   uint64_t Size = 0;
   uint64_t PackedSize = 0; // equal to Size for formats that do not compress
   // The stored time: either a DOS date and time (local time, packed as date << 16 | time) or

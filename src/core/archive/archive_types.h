@@ -76,6 +76,7 @@ enum TArcError : int {
   errCrc = 25151,
   errDiskFull = 25155,
   errUnexpectedEof = 25166,
+  errSameFileNames = 25171,
   errFileNotFound = 25172,
   errOpenFile = 25235,
   errReadFile = 25236,

@@ -254,11 +254,10 @@ bool TTarReader::Next(TArcEntry& entry) {
   const char* hardlink = archive_entry_hardlink(e);
   const auto type = archive_entry_filetype(e);
   if (hardlink != nullptr) {
-    // Hard links are links to the extractor too; Private[0] tells it they are hard ones.
     kind = TKind::HardLink;
     entry.IsLink = true;
+    entry.IsHardLink = true;
     entry.LinkTarget = hardlink;
-    entry.Private[0] = 1;
   } else if (type == AE_IFDIR) {
     kind = TKind::Folder;
     entry.IsFolder = true;

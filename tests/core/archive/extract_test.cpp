@@ -443,3 +443,107 @@ TEST(ArchiveList, ReportsEntriesWithBlankFoldersAndTheMask) {
     EXPECT_EQ(totals, static_cast<int>(c.Names.size()));
   }
 }
+
+namespace {
+
+int Shell(const std::string& command) {
+  return std::system(command.c_str());
+}
+
+// A uuencoded text of data, split into lines of 45 bytes.
+std::string UuEncode(const std::string& name, const std::string& data) {
+  const auto ch = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
+  std::string out = "begin 644 " + name + "\n";
+  for (size_t at = 0; at < data.size(); at += 45) {
+    const std::string line = data.substr(at, 45);
+    out += ch(static_cast<unsigned>(line.size()));
+    for (size_t i = 0; i < line.size(); i += 3) {
+      unsigned char b[3] = {0, 0, 0};
+      for (size_t k = 0; k < 3 && i + k < line.size(); ++k)
+        b[k] = static_cast<unsigned char>(line[i + k]);
+      out += ch(b[0] >> 2);
+      out += ch(((b[0] & 3) << 4) | (b[1] >> 4));
+      out += ch(((b[1] & 15) << 2) | (b[2] >> 6));
+      out += ch(b[2] & 63);
+    }
+    out += "\n";
+  }
+  return out + "`\nend\n";
+}
+
+} // namespace
+
+TEST(ArchiveExtract, HardLinksStayInsideAndTheArchiveIsNeverOverwritten) {
+  TTempFolder folder;
+  fs::create_directory(folder.Native("src"));
+  WriteFile(folder.Native("src/a.txt"), "shared");
+  ASSERT_EQ(
+      Shell("cd '" + folder.Path() + "/src' && ln a.txt b.txt && tar cf ../links.tar a.txt b.txt"),
+      0);
+  TUnTAR untar;
+  untar.ExtractDir = folder.Native("out");
+  untar.SetArchiveFile(folder.Native("links.tar"));
+  untar.Extract();
+  EXPECT_EQ(untar.FailedCount(), 0);
+  struct stat a {
+  }, b{};
+  ASSERT_EQ(::stat(folder.Native("out/a.txt").c_str(), &a), 0);
+  ASSERT_EQ(::stat(folder.Native("out/b.txt").c_str(), &b), 0);
+  EXPECT_EQ(a.st_ino, b.st_ino);
+
+  // A GZIP without a stored name unpacks to the archive's own name when that has no extension to
+  // drop: extracting it beside itself must not replace it.
+  WriteFile(folder.Native("plain.txt"), "contents");
+  ASSERT_EQ(Shell("cd '" + folder.Path() + "' && gzip -n -c plain.txt > packed"), 0);
+  const std::string before = ReadFile(folder.Native("packed"));
+  TUnGZIP gunzip;
+  TErrors errors;
+  errors.Bind(gunzip);
+  gunzip.ExtractDir = folder.Path();
+  gunzip.SetArchiveFile(folder.Native("packed"));
+  gunzip.Extract();
+  ASSERT_EQ(errors.List.size(), 1u);
+  EXPECT_EQ(errors.List[0].first, errSameFileNames);
+  EXPECT_EQ(ReadFile(folder.Native("packed")), before);
+}
+
+TEST(ArchiveExtract, EncodedFilesInSeveralParts) {
+  TTempFolder folder;
+  std::string data;
+  for (int i = 0; i < 400; ++i)
+    data += "line " + std::to_string(i) + "\n";
+  const std::string encoded = UuEncode("story.txt", data);
+  const size_t cut = encoded.find('\n', encoded.size() / 2) + 1;
+  WriteFile(folder.Native("story.uue"), encoded.substr(0, cut));
+  WriteFile(folder.Native("story.001"), "Subject: part 2\n\n" + encoded.substr(cut));
+
+  TUUDecode decode;
+  std::vector<std::string> asked;
+  decode.OnNextVolume = [&](TZipCommon*, std::string& dir, std::string& fn, const std::string&,
+                            bool exists, bool& cancel) {
+    asked.push_back(fn + (exists ? "" : " (missing)"));
+    EXPECT_EQ(dir, folder.Path() + "/");
+    cancel = !exists;
+  };
+  decode.ExtractDir = folder.Native("out");
+  decode.SetArchiveFile(folder.Native("story.uue"));
+  ASSERT_EQ(decode.ArcType(), TArcType::atUUE);
+  decode.Extract();
+  EXPECT_EQ(decode.FailedCount(), 0);
+  EXPECT_EQ(ReadFile(folder.Native("out/story.txt")), data);
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked[0], "story.001");
+
+  // Without its second part the entry fails with its code and leaves no partial file.
+  fs::remove(folder.Native("story.001"));
+  TUUDecode broken;
+  TErrors errors;
+  errors.Bind(broken);
+  broken.ExtractDir = folder.Native("broken");
+  broken.SetArchiveFile(folder.Native("story.uue"));
+  broken.Extract();
+  ASSERT_EQ(errors.List.size(), 1u);
+  EXPECT_EQ(errors.List[0],
+            std::make_pair(static_cast<int>(errBrokenVolumeChain), std::string("story.txt")));
+  EXPECT_FALSE(fs::exists(folder.Native("broken/story.txt")));
+}

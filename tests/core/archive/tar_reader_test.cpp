@@ -182,7 +182,7 @@ TEST(TarReader, ReportsEachKindOfEntryAsStored) {
     EXPECT_EQ(entry.IsFolder, e.Folder) << e.Name;
     EXPECT_EQ(entry.IsLink, e.Link) << e.Name;
     EXPECT_EQ(entry.LinkTarget, e.Target) << e.Name;
-    EXPECT_EQ(entry.Private[0], e.Hard) << e.Name;
+    EXPECT_EQ(entry.IsHardLink, e.Hard != 0) << e.Name;
     EXPECT_EQ(entry.Size, e.Size) << e.Name;
     EXPECT_EQ(entry.PackedSize, e.Size) << e.Name;
     EXPECT_TRUE(entry.HasUnixMode);
