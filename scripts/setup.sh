@@ -17,7 +17,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 
 # Build and run.
 PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev libx11-dev libxcb1-dev
-  fonts-dejavu-core fonts-liberation2 tzdata zlib1g-dev libarchive-dev"
+  fonts-dejavu-core fonts-liberation2 tzdata zlib1g-dev libarchive-dev liblhasa-dev libmspack-dev"
 # Tests and screenshots.
 PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools clang libclang-rt-14-dev"
 

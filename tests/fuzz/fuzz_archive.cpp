@@ -29,7 +29,7 @@ void Run(TMemoryByteSource& source) {
   options.ArchiveName = "fuzz.input";
   // A second part is the same bytes again, so multi-part paths run too.
   std::vector<std::unique_ptr<TMemoryByteSource>> parts;
-  options.NextPart = [&](int part) -> std::unique_ptr<TByteSource> {
+  options.NextPart = [&](int part, const std::string&) -> std::unique_ptr<TByteSource> {
     if (part > 3)
       return nullptr;
     std::vector<uint8_t> bytes(source.Size());

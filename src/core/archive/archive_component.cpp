@@ -137,8 +137,18 @@ std::unique_ptr<TFormatReader> TZipCommon::OpenReader(std::unique_ptr<TByteSourc
   options.ZipCmntBufSize = ZipCmntBufSize;
   options.StartOffset = ArchiveOffset;
   options.MaxHeaderLines = maxHeaderLines;
-  options.NextPart = [this](int part) -> std::unique_ptr<TByteSource> {
+  options.NextPart = [this](int part,
+                            const std::string& storedName) -> std::unique_ptr<TByteSource> {
     std::string path = DefaultPartName(part);
+    if (!storedName.empty()) {
+      // A name the archive gives is looked for beside it, whatever folder the name claims.
+      const size_t slash = Archive.rfind('/');
+      const size_t nameStart = storedName.find_last_of("/\\");
+      const std::string base =
+          nameStart == std::string::npos ? storedName : storedName.substr(nameStart + 1);
+      if (!base.empty() && base != "." && base != "..")
+        path = (slash == std::string::npos ? std::string() : Archive.substr(0, slash + 1)) + base;
+    }
     if (path.empty())
       return nullptr;
     const size_t slash = path.rfind('/');
@@ -266,8 +276,8 @@ std::string TUnBase::PasswordFor(const TArcEntry&, int) {
 
 bool TUnBase::IsArchiveItself(int folderFd, const std::string& name) const {
   struct stat st {};
-  return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == ArchiveDevice &&
-         st.st_ino == ArchiveInode;
+  return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         st.st_dev == ArchiveDevice && st.st_ino == ArchiveInode;
 }
 
 void TUnBase::CheckStop() {

@@ -18,6 +18,14 @@ std::unique_ptr<TFormatReader> MakeFormatReader(TArcType type, TByteSource& sour
     return MakeGzipReader(source, options);
   case TArcType::atUUE:
     return MakeUueReader(source, options);
+  case TArcType::atLHA:
+  case TArcType::atLhaExe:
+    return MakeLhaReader(source, options);
+  case TArcType::atCAB:
+    return MakeCabReader(source, options);
+  case TArcType::atRAR:
+  case TArcType::atRarExe:
+    return MakeRarReader(source, options);
   default:
     return nullptr;
   }

@@ -65,9 +65,11 @@ struct TFormatOptions {
   int ZipCmntBufSize = 2000;
   uint64_t StartOffset = 0; // where the archive begins inside the source (self-extractors)
   int MaxHeaderLines = 100; // UUE: lines searched for the "begin" line
-  // The next part of a multi-part archive, numbered from 2; nullptr when there is none or the
-  // user cancelled (the reader then reports errBrokenVolumeChain for the entry that needed it).
-  std::function<std::unique_ptr<TByteSource>(int part)> NextPart;
+  // The next part of a multi-part archive, numbered from 2, with the file name the archive itself
+  // gives that part (empty when it gives none: the name is then derived from the archive's);
+  // nullptr when there is none or the user cancelled (the reader then reports
+  // errBrokenVolumeChain for the entry that needed it).
+  std::function<std::unique_ptr<TByteSource>(int part, const std::string& storedName)> NextPart;
 };
 
 class TFormatReader {
@@ -93,6 +95,9 @@ std::unique_ptr<TFormatReader> MakeZipReader(TByteSource& source, const TFormatO
 std::unique_ptr<TFormatReader> MakeTarReader(TByteSource& source, const TFormatOptions& options);
 std::unique_ptr<TFormatReader> MakeGzipReader(TByteSource& source, const TFormatOptions& options);
 std::unique_ptr<TFormatReader> MakeUueReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeLhaReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeCabReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeRarReader(TByteSource& source, const TFormatOptions& options);
 
 // The entry's time as seconds since 1970 UTC (a DOS time is local time), and as a DOS date and
 // time (clamped to 1980..2107).

@@ -446,7 +446,7 @@ TByteSource* TUueReader::Volume(int number) {
     return Volumes[index].get();
   if (ChainEnded || index > Volumes.size() || !Options.NextPart)
     return nullptr;
-  auto part = Options.NextPart(number);
+  auto part = Options.NextPart(number, std::string());
   if (!part) {
     ChainEnded = true;
     return nullptr;

@@ -241,7 +241,7 @@ TEST(UueReader, DamagedSectionsReportTheirFault) {
     TFormatOptions options;
     int asked = 0;
     if (c.WithNextPart)
-      options.NextPart = [&asked](int) -> std::unique_ptr<TByteSource> {
+      options.NextPart = [&asked](int, const std::string&) -> std::unique_ptr<TByteSource> {
         ++asked;
         return nullptr;
       };
@@ -283,7 +283,7 @@ TEST(UueReader, ContinuesInTheFollowingVolumes) {
     for (const bool complete : {true, false}) {
       std::vector<int> asked;
       TFormatOptions options;
-      options.NextPart = [&](int number) -> std::unique_ptr<TByteSource> {
+      options.NextPart = [&](int number, const std::string&) -> std::unique_ptr<TByteSource> {
         asked.push_back(number);
         if (number > 3 || (!complete && number == 3))
           return nullptr;

@@ -1,0 +1,1 @@
+// The executable resource reader (to come).

@@ -1,0 +1,1 @@
+// Tests of the executable resource reader (to come).
