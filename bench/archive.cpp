@@ -1,0 +1,165 @@
+// archive: listing and extracting archives with cvarc against bsdtar in the same run: a ZIP of
+// about 200 MB in 2,000 files (listed and extracted) and a TAR of the same files (extracted).
+//
+// The files and both archives are made once under $CORVANE_BENCH_DIR (default
+// /tmp/corvane-bench), the archives by bsdtar itself. Each side first runs once untimed so that
+// both read the archive from the same warm page cache; then the sides take turns, the order
+// swapping every round, each extracting into a fresh folder that is removed afterwards, after a
+// sync() so that neither pays for the other's dirty pages. The fastest run of each side counts.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int FolderCount = 20;
+constexpr int FilesPerFolder = 100;
+constexpr size_t FileSize = 100 * 1024; // 2,000 files: about 200 MB
+constexpr int Rounds = 3;
+
+using Clock = std::chrono::steady_clock;
+
+std::string BenchBase() {
+  const char* base = std::getenv("CORVANE_BENCH_DIR");
+  std::string folder = base && *base ? base : "/tmp/corvane-bench";
+  ::mkdir(folder.c_str(), 0755);
+  return folder;
+}
+
+// Text-like data that deflate shrinks to about a third, mixed with stretches of noise, so that
+// inflating has real work to do.
+void FillFile(std::string& data, uint64_t& state) {
+  static const char* const words[] = {"archive ", "folder ",  "panel ", "cursor ", "copy ",
+                                      "entry ",   "extract ", "list ",  "drive ",  "name\n"};
+  data.clear();
+  while (data.size() < FileSize) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    if (state % 16 == 0)
+      for (int i = 0; i < 8; ++i)
+        data += static_cast<char>((state >> (i * 8)) & 0xFF);
+    else
+      data += words[state % 10];
+  }
+  data.resize(FileSize);
+}
+
+// Runs a program with its output thrown away; true when it exited with 0.
+bool Run(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& arg : args)
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int started = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0)
+    return false;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool MakeData(const std::string& base) {
+  const std::string done = base + "/archive.complete";
+  if (::access(done.c_str(), F_OK) == 0)
+    return true;
+  const std::string tree = base + "/archive-tree";
+  std::printf("making %d files of %zu KiB and their archives in %s ...\n",
+              FolderCount * FilesPerFolder, FileSize / 1024, base.c_str());
+  fs::remove_all(tree);
+  uint64_t state = 0x9e3779b97f4a7c15u;
+  std::string data;
+  for (int f = 0; f < FolderCount; ++f) {
+    const std::string folder = tree + "/folder" + std::to_string(f);
+    fs::create_directories(folder);
+    for (int i = 0; i < FilesPerFolder; ++i) {
+      FillFile(data, state);
+      FILE* file = std::fopen((folder + "/file" + std::to_string(i) + ".txt").c_str(), "wb");
+      if (!file || std::fwrite(data.data(), 1, data.size(), file) != data.size() ||
+          std::fclose(file) != 0)
+        return false;
+    }
+  }
+  if (!Run({"bsdtar", "--format", "zip", "-cf", base + "/archive.zip", "-C", tree, "."}) ||
+      !Run({"bsdtar", "-cf", base + "/archive.tar", "-C", tree, "."}))
+    return false;
+  fs::remove_all(tree);
+  FILE* marker = std::fopen(done.c_str(), "w");
+  return marker && std::fclose(marker) == 0;
+}
+
+double TimeRun(const std::vector<std::string>& args, const std::string& target) {
+  if (!target.empty()) {
+    fs::remove_all(target);
+    fs::create_directories(target);
+  }
+  ::sync();
+  const auto start = Clock::now();
+  const bool ok = Run(args);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (!target.empty())
+    fs::remove_all(target);
+  return ok ? seconds : -1;
+}
+
+// The best of several runs of each side, alternating; -1 when either failed.
+bool Compare(const char* figure, const std::vector<std::string>& ours,
+             const std::vector<std::string>& theirs, const std::string& target) {
+  if (TimeRun(ours, target) < 0 || TimeRun(theirs, target) < 0) {
+    std::printf("%s: a run failed\n", figure);
+    return false;
+  }
+  double best[2] = {1e9, 1e9};
+  for (int round = 0; round < Rounds; ++round) {
+    for (int k = 0; k < 2; ++k) {
+      const int side = (round + k) % 2;
+      best[side] = std::min(best[side], TimeRun(side == 0 ? ours : theirs, target));
+    }
+  }
+  std::printf("%s: cvarc %.3f s, bsdtar %.3f s\n", figure, best[0], best[1]);
+  std::printf("figure %s %.2f x\n", figure, best[0] / best[1]);
+  return true;
+}
+
+} // namespace
+
+int main() {
+  if (!Run({"bsdtar", "--version"})) {
+    std::printf(
+        "bsdtar is not installed (package libarchive-tools): skipping the archive figures\n");
+    return 0;
+  }
+  const std::string base = BenchBase();
+  if (!MakeData(base)) {
+    std::printf("could not make the benchmark archives in %s\n", base.c_str());
+    return 1;
+  }
+  const std::string cvarc = CORVANE_STAGE_DIR "/cvarc";
+  const std::string zip = base + "/archive.zip";
+  const std::string tar = base + "/archive.tar";
+  const std::string out = base + "/archive-out";
+  Compare("zip_list_ratio", {cvarc, "l", zip}, {"bsdtar", "-tf", zip}, std::string());
+  Compare("zip_extract_ratio", {cvarc, "x", zip, out}, {"bsdtar", "-xf", zip, "-C", out}, out);
+  Compare("tar_extract_ratio", {cvarc, "x", tar, out}, {"bsdtar", "-xf", tar, "-C", out}, out);
+  return 0;
+}
