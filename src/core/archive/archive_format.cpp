@@ -26,6 +26,18 @@ std::unique_ptr<TFormatReader> MakeFormatReader(TArcType type, TByteSource& sour
   case TArcType::atRAR:
   case TArcType::atRarExe:
     return MakeRarReader(source, options);
+  case TArcType::atARJ:
+  case TArcType::atArjExe:
+    return MakeArjReader(source, options);
+  case TArcType::atARC:
+  case TArcType::atArcExe:
+  case TArcType::atPAK:
+  case TArcType::atPakExe:
+    return MakeArcReader(source, options);
+  case TArcType::atZOO:
+    return MakeZooReader(source, options);
+  case TArcType::atHA:
+    return MakeHaReader(source, options);
   default:
     return nullptr;
   }

@@ -98,6 +98,10 @@ std::unique_ptr<TFormatReader> MakeUueReader(TByteSource& source, const TFormatO
 std::unique_ptr<TFormatReader> MakeLhaReader(TByteSource& source, const TFormatOptions& options);
 std::unique_ptr<TFormatReader> MakeCabReader(TByteSource& source, const TFormatOptions& options);
 std::unique_ptr<TFormatReader> MakeRarReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeArjReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeArcReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeZooReader(TByteSource& source, const TFormatOptions& options);
+std::unique_ptr<TFormatReader> MakeHaReader(TByteSource& source, const TFormatOptions& options);
 
 // The entry's time as seconds since 1970 UTC (a DOS time is local time), and as a DOS date and
 // time (clamped to 1980..2107).

@@ -1,0 +1,7 @@
+#include "archive/archive_format.h"
+
+namespace corvane::archive {
+
+std::unique_ptr<TFormatReader> MakeArcReader(TByteSource&, const TFormatOptions&) { return nullptr; }
+
+} // namespace corvane::archive

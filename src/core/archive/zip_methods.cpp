@@ -1,0 +1,1 @@
+// The older ZIP methods (to come).
