@@ -1,5 +1,7 @@
 // archive: listing and extracting archives with cvarc against bsdtar in the same run: a ZIP of
-// about 200 MB in 2,000 files (listed and extracted) and a TAR of the same files (extracted).
+// about 200 MB in 2,000 files (listed and extracted) and a TAR of the same files (extracted); and
+// the decoders of the older formats against the formats' own tools on a few megabytes: an ARJ
+// archive against arj, an ARC archive against nomarch.
 //
 // The files and both archives are made once under $CORVANE_BENCH_DIR (default
 // /tmp/corvane-bench), the archives by bsdtar itself. Each side first runs once untimed so that
@@ -60,8 +62,8 @@ void FillFile(std::string& data, uint64_t& state) {
   data.resize(FileSize);
 }
 
-// Runs a program with its output thrown away; true when it exited with 0.
-bool Run(const std::vector<std::string>& args) {
+// Runs a program (in folder, when given) with its output thrown away; true when it exited with 0.
+bool Run(const std::vector<std::string>& args, const std::string& folder = std::string()) {
   std::vector<char*> argv;
   for (const auto& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
@@ -69,6 +71,9 @@ bool Run(const std::vector<std::string>& args) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (!folder.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   pid_t pid = 0;
   const int started = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -108,14 +113,20 @@ bool MakeData(const std::string& base) {
   return marker && std::fclose(marker) == 0;
 }
 
-double TimeRun(const std::vector<std::string>& args, const std::string& target) {
+// Runs a side; a command whose last argument is "@TARGET" runs inside the target folder instead.
+double TimeRun(std::vector<std::string> args, const std::string& target) {
   if (!target.empty()) {
     fs::remove_all(target);
     fs::create_directories(target);
   }
+  std::string folder;
+  if (!args.empty() && args.back() == "@TARGET") {
+    args.pop_back();
+    folder = target;
+  }
   ::sync();
   const auto start = Clock::now();
-  const bool ok = Run(args);
+  const bool ok = Run(args, folder);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   if (!target.empty())
     fs::remove_all(target);
@@ -124,7 +135,8 @@ double TimeRun(const std::vector<std::string>& args, const std::string& target) 
 
 // The best of several runs of each side, alternating; -1 when either failed.
 bool Compare(const char* figure, const std::vector<std::string>& ours,
-             const std::vector<std::string>& theirs, const std::string& target) {
+             const std::vector<std::string>& theirs, const std::string& target,
+             const char* baseline = "bsdtar") {
   if (TimeRun(ours, target) < 0 || TimeRun(theirs, target) < 0) {
     std::printf("%s: a run failed\n", figure);
     return false;
@@ -136,15 +148,66 @@ bool Compare(const char* figure, const std::vector<std::string>& ours,
       best[side] = std::min(best[side], TimeRun(side == 0 ? ours : theirs, target));
     }
   }
-  std::printf("%s: cvarc %.3f s, bsdtar %.3f s\n", figure, best[0], best[1]);
+  std::printf("%s: cvarc %.3f s, %s %.3f s\n", figure, best[0], baseline, best[1]);
   std::printf("figure %s %.2f x\n", figure, best[0] / best[1]);
   return true;
+}
+
+bool Have(const std::string& tool) {
+  return Run({"sh", "-c", "command -v " + tool});
+}
+
+// A few megabytes of the same kind of files for the older formats, archived by their own tools.
+bool MakeOldFormatData(const std::string& base, const std::string& tool,
+                       const std::string& archive) {
+  if (::access(archive.c_str(), F_OK) == 0)
+    return true;
+  const std::string tree = base + "/old-format-tree";
+  fs::remove_all(tree);
+  fs::create_directories(tree);
+  uint64_t state = 0x2545F4914F6CDD1Du;
+  std::string data;
+  std::vector<std::string> args = tool == "arj" ? std::vector<std::string>{"arj", "a", archive}
+                                                : std::vector<std::string>{"arc", "a", archive};
+  for (int i = 0; i < 40; ++i) {
+    FillFile(data, state);
+    const std::string name = "file" + std::to_string(i) + ".txt";
+    FILE* file = std::fopen((tree + "/" + name).c_str(), "wb");
+    if (!file || std::fwrite(data.data(), 1, data.size(), file) != data.size() ||
+        std::fclose(file) != 0)
+      return false;
+    args.push_back(name);
+  }
+  const bool made = Run(args, tree);
+  fs::remove_all(tree);
+  return made;
+}
+
+void CompareOldFormats(const std::string& base, const std::string& cvarc) {
+  const std::string out = base + "/old-format-out";
+  if (!Have("arj")) {
+    std::printf("arj is not installed (package arj): skipping arj_extract_ratio\n");
+  } else {
+    const std::string arj = base + "/archive.arj";
+    if (MakeOldFormatData(base, "arj", arj))
+      Compare("arj_extract_ratio", {cvarc, "x", arj, out}, {"arj", "x", arj, out + "/", "-y"}, out,
+              "arj");
+  }
+  if (!Have("nomarch") || !Have("arc")) {
+    std::printf(
+        "nomarch or arc is not installed (packages nomarch, arc): skipping arc_extract_ratio\n");
+  } else {
+    const std::string arc = base + "/archive.arc";
+    if (MakeOldFormatData(base, "arc", arc))
+      Compare("arc_extract_ratio", {cvarc, "x", arc, out}, {"nomarch", arc, "@TARGET"}, out,
+              "nomarch");
+  }
 }
 
 } // namespace
 
 int main() {
-  if (!Run({"bsdtar", "--version"})) {
+  if (!Have("bsdtar")) {
     std::printf(
         "bsdtar is not installed (package libarchive-tools): skipping the archive figures\n");
     return 0;
@@ -161,5 +224,6 @@ int main() {
   Compare("zip_list_ratio", {cvarc, "l", zip}, {"bsdtar", "-tf", zip}, std::string());
   Compare("zip_extract_ratio", {cvarc, "x", zip, out}, {"bsdtar", "-xf", zip, "-C", out}, out);
   Compare("tar_extract_ratio", {cvarc, "x", tar, out}, {"bsdtar", "-xf", tar, "-C", out}, out);
+  CompareOldFormats(base, cvarc);
   return 0;
 }
