@@ -1,5 +1,6 @@
 // cvarc run as a program: the sample archives list and extract as their catalogue says, and the
 // exit status and messages scripts rely on.
+#include "archive_samples.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -46,29 +47,13 @@ TRun Cvarc(const std::vector<std::string>& args, bool merge = false) {
   return run;
 }
 
-struct TExpected {
-  std::string Name;
-  bool Folder = false;
-  long long Size = -1; // -1: not given
-};
-
-std::map<std::string, std::vector<TExpected>> ReadCatalogue() {
-  std::map<std::string, std::vector<TExpected>> catalogue;
-  std::ifstream in(Corpus + "expected.tsv");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#')
-      continue;
-    std::istringstream fields(line);
-    std::string sample, name, folder, size;
-    std::getline(fields, sample, '\t');
-    std::getline(fields, name, '\t');
-    std::getline(fields, folder, '\t');
-    std::getline(fields, size, '\t');
-    while (name.size() > 1 && name.back() == '/')
-      name.pop_back();
-    catalogue[sample].push_back({name, folder == "1", size == "None" ? -1 : std::stoll(size)});
-  }
+// The catalogue with folder names as cvarc prints them, without a trailing "/".
+std::map<std::string, std::vector<corvane::test::TSampleEntry>> ReadCatalogue() {
+  auto catalogue = corvane::test::CorpusSamples();
+  for (auto& [sample, entries] : catalogue)
+    for (auto& entry : entries)
+      while (entry.Name.size() > 1 && entry.Name.back() == '/')
+        entry.Name.pop_back();
   return catalogue;
 }
 
@@ -105,9 +90,10 @@ std::vector<TListed> ParseListing(const std::string& out) {
 
 // Every catalogue entry is listed with its kind and size. Names the catalogue only describes
 // ("(non-ASCII name, ...)") match a listed entry of that size that no other line claimed.
-void ExpectListingMatches(const std::string& sample, const std::vector<TExpected>& expected,
+void ExpectListingMatches(const std::string& sample,
+                          const std::vector<corvane::test::TSampleEntry>& expected,
                           std::vector<TListed> listed) {
-  std::vector<const TExpected*> described;
+  std::vector<const corvane::test::TSampleEntry*> described;
   for (const auto& e : expected) {
     if (e.Name.rfind("(non-ASCII", 0) == 0) {
       described.push_back(&e);

@@ -1,4 +1,5 @@
 #include "archive/archive_format.h"
+#include "archive_samples.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -7,6 +8,10 @@
 #include <map>
 #include <optional>
 #include <sstream>
+
+using corvane::test::DecodeEntry;
+// A GZIP stores its size modulo 4 GiB at its end: the listed size is what that says, not a bound.
+using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
@@ -75,34 +80,6 @@ struct TMember {
     return out;
   }
 };
-
-struct TDecoded {
-  std::string Data;
-  int Result = errNone;
-};
-
-TDecoded Decode(TFormatReader& reader, const TArcEntry& entry, size_t step = 65536) {
-  TDecoded out;
-  int error = errNone;
-  auto data = reader.OpenData(entry, "", error);
-  if (!data) {
-    out.Result = error;
-    return out;
-  }
-  std::vector<uint8_t> buffer(step);
-  for (;;) {
-    const ptrdiff_t got = data->Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      out.Result = data->Error();
-      return out;
-    }
-    if (got == 0)
-      break;
-    out.Data.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
-  }
-  out.Result = data->Finish();
-  return out;
-}
 
 std::string Pattern(size_t size, unsigned seed) {
   std::string text(size, '\0');
@@ -202,8 +179,8 @@ TEST(GzipReader, ListsAndDecodesWithAnyOptionalFields) {
     EXPECT_EQ(entry.HasUnixTime, c.MTime != 0) << c.What;
     EXPECT_EQ(entry.UnixTime, c.MTime) << c.What;
     EXPECT_FALSE(entry.IsFolder);
-    const TDecoded got = Decode(*reader, entry, 333);
-    EXPECT_EQ(got.Result, errNone) << c.What;
+    const TDecoded got = DecodeEntry(*reader, entry, "", 333, false);
+    EXPECT_EQ(got.Error, errNone) << c.What;
     EXPECT_TRUE(got.Data == content) << c.What;
     EXPECT_FALSE(reader->Next(entry)) << c.What;
   }
@@ -221,8 +198,8 @@ TEST(GzipReader, DecodesLargeDataInAnyPieceSize) {
     auto reader = MakeGzipReader(source, {});
     TArcEntry entry;
     ASSERT_TRUE(reader->Next(entry));
-    const TDecoded got = Decode(*reader, entry, step);
-    EXPECT_EQ(got.Result, errNone) << step;
+    const TDecoded got = DecodeEntry(*reader, entry, "", step, false);
+    EXPECT_EQ(got.Error, errNone) << step;
     EXPECT_TRUE(got.Data == content) << step;
   }
 
@@ -279,8 +256,8 @@ TEST(GzipReader, DataFaults) {
     if (c.ListedSize) {
       EXPECT_EQ(entry.Size, *c.ListedSize) << c.What;
     }
-    const TDecoded got = Decode(*reader, entry);
-    EXPECT_EQ(got.Result, c.Result) << c.What;
+    const TDecoded got = DecodeEntry(*reader, entry, "", 65536, false);
+    EXPECT_EQ(got.Error, c.Result) << c.What;
     if (c.Result != errCorruptInput && c.Result != errUnexpectedEof) {
       EXPECT_TRUE(got.Data == content) << c.What;
     }
@@ -339,7 +316,7 @@ TEST(GzipReader, HeaderFaults) {
   TArcEntry entry;
   ASSERT_TRUE(reader->Next(entry));
   EXPECT_EQ(entry.Method, 7u);
-  EXPECT_EQ(Decode(*reader, entry).Result, errUnsupportedMethod);
+  EXPECT_EQ(DecodeEntry(*reader, entry, "", 65536, false).Error, errUnsupportedMethod);
 }
 
 // Cut at every byte, a gzip file never decodes without a fault.
@@ -356,8 +333,8 @@ TEST(GzipReader, TruncatedAnywhereIsAFault) {
     TArcEntry entry;
     try {
       ASSERT_TRUE(reader->Next(entry));
-      const TDecoded got = Decode(*reader, entry, 100);
-      EXPECT_TRUE(got.Result == errUnexpectedEof) << "cut at " << cut << ": " << got.Result;
+      const TDecoded got = DecodeEntry(*reader, entry, "", 100, false);
+      EXPECT_TRUE(got.Error == errUnexpectedEof) << "cut at " << cut << ": " << got.Error;
     } catch (const EArchiveError& e) {
       EXPECT_TRUE(e.Code() == errUnexpectedEof || e.Code() == errBadFileHeader)
           << "cut at " << cut << ": " << e.Code();
@@ -388,8 +365,8 @@ TEST(GzipReader, Samples) {
     ASSERT_TRUE(reader->Next(entry)) << sample;
     EXPECT_EQ(entry.Name, want.first);
     EXPECT_EQ(entry.Size, want.second);
-    const TDecoded got = Decode(*reader, entry);
-    EXPECT_EQ(got.Result, errNone) << sample;
+    const TDecoded got = DecodeEntry(*reader, entry, "", 65536, false);
+    EXPECT_EQ(got.Error, errNone) << sample;
     EXPECT_EQ(got.Data.size(), want.second) << sample;
     EXPECT_FALSE(reader->Next(entry));
   }
@@ -406,7 +383,7 @@ TEST(GzipReader, Samples) {
   EXPECT_FALSE(reader->Next(entry));
   reader = MakeGzipReader(source, {});
   ASSERT_TRUE(reader->Next(entry));
-  EXPECT_EQ(Decode(*reader, entry).Result, errMultiPartGzip);
+  EXPECT_EQ(DecodeEntry(*reader, entry, "", 65536, false).Error, errMultiPartGzip);
 }
 
 } // namespace

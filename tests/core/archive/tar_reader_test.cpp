@@ -1,4 +1,5 @@
 #include "archive/archive_format.h"
+#include "archive_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,9 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+
+using corvane::test::DecodeEntry;
+using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
@@ -86,35 +90,6 @@ public:
 private:
   TMemoryByteSource Inner;
 };
-
-// The whole data of an entry read in pieces of `step` bytes, and the Finish code.
-struct TDecoded {
-  std::string Data;
-  int Result = errNone;
-};
-
-TDecoded Decode(TFormatReader& reader, const TArcEntry& entry, size_t step = 65536) {
-  TDecoded out;
-  int error = errNone;
-  auto data = reader.OpenData(entry, "", error);
-  if (!data) {
-    out.Result = error;
-    return out;
-  }
-  std::vector<uint8_t> buffer(step);
-  for (;;) {
-    const ptrdiff_t got = data->Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      out.Result = data->Error();
-      return out;
-    }
-    if (got == 0)
-      break;
-    out.Data.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
-  }
-  out.Result = data->Finish();
-  return out;
-}
 
 std::string Pattern(size_t size, unsigned seed) {
   std::string text(size, '\0');
@@ -246,8 +221,8 @@ TEST(TarReader, DataComesOutWhole) {
     while (reader->Next(entry)) {
       if (step == 1 && entry.Size > 100'000)
         continue; // a byte at a time through 2.5 MB adds nothing but time
-      const TDecoded got = Decode(*reader, entry, step);
-      EXPECT_EQ(got.Result, errNone) << entry.Name;
+      const TDecoded got = DecodeEntry(*reader, entry, "", step);
+      EXPECT_EQ(got.Error, errNone) << entry.Name;
       contents[entry.Name] = got.Data;
     }
     EXPECT_EQ(contents["small"], small);
@@ -301,7 +276,7 @@ TEST(TarReader, DataOnlyForTheCurrentEntryAndRegularKinds) {
   ASSERT_TRUE(reader->Next(second));
   EXPECT_FALSE(reader->OpenData(first, "", error));
   EXPECT_EQ(error, errSeek);
-  EXPECT_EQ(Decode(*reader, second).Data, "two");
+  EXPECT_EQ(DecodeEntry(*reader, second).Data, "two");
 }
 
 // A pax 1.0 sparse file: two data runs with holes before, between and after them.
@@ -331,8 +306,8 @@ TEST(TarReader, SparseHolesReadAsZeros) {
       reader = MakeTarReader(source, {});
       ASSERT_TRUE(reader->Next(entry));
     }
-    const TDecoded got = Decode(*reader, entry, step);
-    EXPECT_EQ(got.Result, errNone);
+    const TDecoded got = DecodeEntry(*reader, entry, "", step);
+    EXPECT_EQ(got.Error, errNone);
     EXPECT_TRUE(got.Data == expected) << "step " << step;
   }
 }
@@ -385,7 +360,7 @@ TEST(TarReader, DamagedArchivesFailCleanly) {
   TArcEntry entry;
   ASSERT_TRUE(reader->Next(entry));
   ASSERT_TRUE(reader->Next(entry));
-  EXPECT_EQ(Decode(*reader, entry).Result, errUnexpectedEof);
+  EXPECT_EQ(DecodeEntry(*reader, entry).Error, errUnexpectedEof);
 }
 
 // Cut at every byte: listing ends or throws EArchiveError, and data either comes out complete and
@@ -405,13 +380,13 @@ TEST(TarReader, TruncatedAnywhereNeverGivesWrongData) {
     TArcEntry entry;
     try {
       while (reader->Next(entry)) {
-        const TDecoded got = Decode(*reader, entry, 300);
+        const TDecoded got = DecodeEntry(*reader, entry, "", 300);
         if (entry.IsFolder)
           continue;
-        if (got.Result == errNone) {
+        if (got.Error == errNone) {
           EXPECT_EQ(got.Data, files.at(entry.Name)) << "cut at " << cut;
         } else {
-          EXPECT_EQ(got.Result, errUnexpectedEof) << "cut at " << cut;
+          EXPECT_EQ(got.Error, errUnexpectedEof) << "cut at " << cut;
         }
       }
     } catch (const EArchiveError& e) {
@@ -421,34 +396,11 @@ TEST(TarReader, TruncatedAnywhereNeverGivesWrongData) {
   }
 }
 
-struct TExpectedEntry {
-  std::string Name;
-  bool Folder;
-  uint64_t Size;
-};
-
-std::map<std::string, std::vector<TExpectedEntry>> ExpectedSamples(std::string_view folder) {
-  std::map<std::string, std::vector<TExpectedEntry>> samples;
-  std::ifstream file(CORVANE_SOURCE_DIR "/tests/corpus/expected.tsv");
-  std::string line;
-  while (std::getline(file, line)) {
-    std::istringstream fields(line);
-    std::string sample, name, folder_, size;
-    if (line.starts_with("#") || !std::getline(fields, sample, '\t') ||
-        !std::getline(fields, name, '\t') || !std::getline(fields, folder_, '\t') ||
-        !std::getline(fields, size, '\t'))
-      continue;
-    if (sample.starts_with("archives/" + std::string(folder) + "/"))
-      samples[sample].push_back({name, folder_ == "1", std::stoull(size)});
-  }
-  return samples;
-}
-
 TEST(TarReader, SamplesListAndDecode) {
-  const auto samples = ExpectedSamples("tar");
+  const auto samples = corvane::test::CorpusSamples("tar");
   ASSERT_EQ(samples.size(), 2u);
   for (const auto& [sample, expected] : samples) {
-    TFileByteSource source(CORVANE_SOURCE_DIR "/tests/corpus/" + sample);
+    TFileByteSource source(corvane::test::CorpusPath(sample));
     ASSERT_TRUE(source.Valid()) << sample;
     auto reader = MakeTarReader(source, {});
     TArcEntry entry;
@@ -457,10 +409,11 @@ TEST(TarReader, SamplesListAndDecode) {
       ASSERT_LT(i, expected.size()) << sample;
       EXPECT_EQ(entry.Name, expected[i].Name) << sample;
       EXPECT_EQ(entry.IsFolder, expected[i].Folder) << sample;
-      EXPECT_EQ(entry.Size, expected[i].Size) << sample;
-      const TDecoded got = Decode(*reader, entry);
-      EXPECT_EQ(got.Result, errNone) << sample << " " << entry.Name;
-      EXPECT_EQ(got.Data.size(), expected[i].Size) << sample << " " << entry.Name;
+      EXPECT_EQ(static_cast<int64_t>(entry.Size), expected[i].Size) << sample;
+      const TDecoded got = DecodeEntry(*reader, entry);
+      EXPECT_EQ(got.Error, errNone) << sample << " " << entry.Name;
+      EXPECT_EQ(static_cast<int64_t>(got.Data.size()), expected[i].Size)
+          << sample << " " << entry.Name;
       ++i;
     }
     EXPECT_EQ(i, expected.size()) << sample;

@@ -1,8 +1,12 @@
 #include "archive/archive_format.h"
+#include "archive_samples.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+
+using corvane::test::DecodeEntry;
+using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
@@ -56,34 +60,6 @@ std::string Pattern(size_t size, unsigned seed) {
   return text;
 }
 
-struct TDecoded {
-  std::string Data;
-  int Result = errNone;
-};
-
-TDecoded Decode(TFormatReader& reader, const TArcEntry& entry, size_t step = 65536) {
-  TDecoded out;
-  int error = errNone;
-  auto data = reader.OpenData(entry, "", error);
-  if (!data) {
-    out.Result = error;
-    return out;
-  }
-  std::vector<uint8_t> buffer(step);
-  for (;;) {
-    const ptrdiff_t got = data->Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      out.Result = data->Error();
-      return out;
-    }
-    if (got == 0)
-      break;
-    out.Data.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
-  }
-  out.Result = data->Finish();
-  return out;
-}
-
 // Every entry of a text with what its data gave.
 struct TListed {
   TArcEntry Entry;
@@ -98,7 +74,7 @@ std::vector<TListed> ListAndDecode(const std::string& text, const TFormatOptions
   while (reader->Next(entry))
     all.push_back({entry, {}});
   for (auto& listed : all)
-    listed.Decoded = Decode(*reader, listed.Entry, 100);
+    listed.Decoded = DecodeEntry(*reader, listed.Entry, "", 100);
   return all;
 }
 
@@ -130,7 +106,7 @@ TEST(UueReader, DecodesBothEncodingsAtAnySize) {
         EXPECT_EQ(e.Size, size) << what;
         EXPECT_TRUE(e.HasUnixMode);
         EXPECT_EQ(e.UnixMode, 0640u) << what;
-        EXPECT_EQ(all[0].Decoded.Result, errNone) << what;
+        EXPECT_EQ(all[0].Decoded.Error, errNone) << what;
         EXPECT_TRUE(all[0].Decoded.Data == data) << what;
       }
     }
@@ -194,7 +170,7 @@ TEST(UueReader, EverySectionIsAnEntry) {
     EXPECT_EQ(all[i].Entry.Name, expected[i].Name);
     EXPECT_EQ(all[i].Entry.UnixMode, expected[i].Mode) << expected[i].Name;
     EXPECT_EQ(all[i].Entry.Size, expected[i].Data.size()) << expected[i].Name;
-    EXPECT_EQ(all[i].Decoded.Result, errNone) << expected[i].Name;
+    EXPECT_EQ(all[i].Decoded.Error, errNone) << expected[i].Name;
     EXPECT_TRUE(all[i].Decoded.Data == expected[i].Data) << expected[i].Name;
     EXPECT_EQ(text.compare(all[i].Entry.Offset, 6, "begin "), 0) << expected[i].Name;
   }
@@ -248,7 +224,7 @@ TEST(UueReader, DamagedSectionsReportTheirFault) {
     const auto all = ListAndDecode(c.Text, options);
     ASSERT_EQ(all.size(), 1u) << c.What;
     EXPECT_EQ(all[0].Entry.Size, c.ListedSize) << c.What;
-    EXPECT_EQ(all[0].Decoded.Result, c.Result) << c.What;
+    EXPECT_EQ(all[0].Decoded.Error, c.Result) << c.What;
     if (c.Result == errNone) {
       EXPECT_TRUE(all[0].Decoded.Data == data) << c.What;
     }
@@ -259,7 +235,7 @@ TEST(UueReader, DamagedSectionsReportTheirFault) {
   const std::string next = Section("g", "after the damage");
   const auto all = ListAndDecode(begin + join(0, 2) + shortLine + "\n" + next);
   ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(all[0].Decoded.Result, errCorruptInput);
+  EXPECT_EQ(all[0].Decoded.Error, errCorruptInput);
   EXPECT_EQ(all[1].Entry.Name, "g");
   EXPECT_EQ(all[1].Decoded.Data, "after the damage");
 }
@@ -295,11 +271,11 @@ TEST(UueReader, ContinuesInTheFollowingVolumes) {
       ASSERT_EQ(all.size(), 1u) << what;
       if (complete) {
         EXPECT_EQ(all[0].Entry.Size, data.size());
-        EXPECT_EQ(all[0].Decoded.Result, errNone);
+        EXPECT_EQ(all[0].Decoded.Error, errNone);
         EXPECT_TRUE(all[0].Decoded.Data == data);
       } else {
         EXPECT_EQ(all[0].Entry.Size, 30u * 45u) << "the size decoded before the gap";
-        EXPECT_EQ(all[0].Decoded.Result, errBrokenVolumeChain);
+        EXPECT_EQ(all[0].Decoded.Error, errBrokenVolumeChain);
       }
       // Each part is asked for once, listing and extraction together; none after the "end".
       EXPECT_EQ(asked, (std::vector<int>{2, 3})) << what;
@@ -317,11 +293,11 @@ TEST(UueReader, TruncatedAnywhereNeverGivesWrongData) {
     TArcEntry entry;
     try {
       while (reader->Next(entry)) {
-        const TDecoded got = Decode(*reader, entry, 7);
-        if (got.Result == errNone) {
+        const TDecoded got = DecodeEntry(*reader, entry, "", 7);
+        if (got.Error == errNone) {
           EXPECT_TRUE(got.Data == data) << "cut at " << cut;
         } else {
-          EXPECT_EQ(got.Result, errUnexpectedEof) << "cut at " << cut;
+          EXPECT_EQ(got.Error, errUnexpectedEof) << "cut at " << cut;
         }
       }
     } catch (const EArchiveError& e) {
@@ -340,8 +316,8 @@ TEST(UueReader, SampleDecodesToAZipFile) {
   EXPECT_EQ(entry.Name, "test_compat_zip_1.zip");
   EXPECT_EQ(entry.Size, 492u);
   EXPECT_EQ(entry.UnixMode, 0644u);
-  const TDecoded got = Decode(*reader, entry);
-  EXPECT_EQ(got.Result, errNone);
+  const TDecoded got = DecodeEntry(*reader, entry);
+  EXPECT_EQ(got.Error, errNone);
   ASSERT_EQ(got.Data.size(), 492u);
   EXPECT_EQ(got.Data.substr(0, 4), "PK\x03\x04");
   // The end-of-central-directory record and its comment end exactly at the end of the data.

@@ -1,4 +1,5 @@
 #include "archive/archive_format.h"
+#include "archive_samples.h"
 #include "zip_writer.h"
 
 #include <zlib.h>
@@ -12,6 +13,10 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using corvane::test::DecodeEntry;
+using corvane::test::TDecoded;
+using corvane::test::TDecodeStage;
 
 namespace corvane::archive {
 namespace {
@@ -55,45 +60,6 @@ struct TOpened {
   TMemoryByteSource Source;
   std::unique_ptr<TFormatReader> Reader;
 };
-
-enum class TStage { Open, Read, Finish };
-
-struct TDecoded {
-  std::string Data;
-  int Error = errNone;
-  TStage Stage = TStage::Finish; // where Error was found
-};
-
-// All data of an entry, read `chunk` bytes at a time.
-TDecoded Decode(TFormatReader& reader, const TArcEntry& entry, const std::string& password = "",
-                size_t chunk = 1 << 16) {
-  TDecoded result;
-  result.Stage = TStage::Open;
-  const auto data = reader.OpenData(entry, password, result.Error);
-  if (!data) {
-    EXPECT_NE(result.Error, errNone);
-    return result;
-  }
-  EXPECT_EQ(result.Error, errNone);
-  result.Stage = TStage::Read;
-  std::vector<uint8_t> buffer(chunk);
-  for (;;) {
-    const ptrdiff_t got = data->Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      result.Error = data->Error();
-      EXPECT_NE(result.Error, errNone);
-      return result;
-    }
-    if (got == 0)
-      break;
-    result.Data.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
-    // Never more than the entry declares, whatever the data holds.
-    EXPECT_LE(result.Data.size(), entry.Size);
-  }
-  result.Stage = TStage::Finish;
-  result.Error = data->Finish();
-  return result;
-}
 
 // The code MakeZipReader throws, or errNone.
 int OpenError(const std::string& bytes, const TFormatOptions& options = {}) {
@@ -241,7 +207,7 @@ TEST(ZipReader, ListsAndReadsEveryKindOfEntryInEveryContainer) {
     // Any listed entry opens, in any order.
     for (size_t i = cases.size(); i-- > 0;) {
       SCOPED_TRACE(cases[i].Name);
-      const TDecoded decoded = Decode(*zip.Reader, entries[i], cases[i].Item.Password);
+      const TDecoded decoded = DecodeEntry(*zip.Reader, entries[i], cases[i].Item.Password);
       EXPECT_EQ(decoded.Error, errNone);
       EXPECT_TRUE(decoded.Data == cases[i].Item.Data);
     }
@@ -256,7 +222,7 @@ TEST(ZipReader, SmallReadsGiveTheSameBytes) {
   for (size_t chunk : {1, 7, 4096}) {
     for (const TArcEntry& entry : entries) {
       SCOPED_TRACE(entry.Name + " by " + std::to_string(chunk));
-      const TDecoded decoded = Decode(*zip.Reader, entry, "k", chunk);
+      const TDecoded decoded = DecodeEntry(*zip.Reader, entry, "k", chunk);
       EXPECT_EQ(decoded.Error, errNone);
       EXPECT_TRUE(decoded.Data == big);
     }
@@ -280,13 +246,13 @@ TEST(ZipReader, TraditionalEncryptionChecksThePassword) {
     const auto entries = zip.List();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_TRUE(entries[0].Encrypted);
-    const TDecoded right = Decode(*zip.Reader, entries[0], "Open sesame");
+    const TDecoded right = DecodeEntry(*zip.Reader, entries[0], "Open sesame");
     EXPECT_EQ(right.Error, errNone);
     EXPECT_TRUE(right.Data == text);
     for (const char* wrong : {"", "open sesame", "Open sesame!"}) {
       SCOPED_TRACE(wrong);
-      const TDecoded decoded = Decode(*zip.Reader, entries[0], wrong);
-      EXPECT_EQ(decoded.Stage, TStage::Open);
+      const TDecoded decoded = DecodeEntry(*zip.Reader, entries[0], wrong);
+      EXPECT_EQ(decoded.Stage, TDecodeStage::Open);
       EXPECT_EQ(decoded.Error, errInvalidPassword);
     }
   }
@@ -312,8 +278,8 @@ TEST(ZipReader, RefusesWhatItCannotDecode) {
     const auto entries = zip.List();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].Method, c.Item.Method);
-    const TDecoded decoded = Decode(*zip.Reader, entries[0], "pw");
-    EXPECT_EQ(decoded.Stage, TStage::Open);
+    const TDecoded decoded = DecodeEntry(*zip.Reader, entries[0], "pw");
+    EXPECT_EQ(decoded.Stage, TDecodeStage::Open);
     EXPECT_EQ(decoded.Error, c.Error);
   }
 }
@@ -348,34 +314,37 @@ TEST(ZipHostile, SizesThatLieAreFaults) {
     const char* Label;
     TZipItem Item;
     int Error;
-    TStage Stage;
+    TDecodeStage Stage;
   };
   const TZipItem stored = TZipItem("lie", text).WithZip64(); // room for sizes beyond 32 bits
   const TZipItem deflated = TZipItem("lie", text, zipDeflate).WithZip64();
   const uint64_t far = uint64_t{1} << 40;
   const Case cases[] = {
-      {"stored, size too big", stored.WithStatedSize(150000), errUnexpectedEof, TStage::Finish},
-      {"stored, size too small", stored.WithStatedSize(50000), errCorruptInput, TStage::Read},
-      {"deflated, size too big", deflated.WithStatedSize(100001), errUnexpectedEof, TStage::Finish},
+      {"stored, size too big", stored.WithStatedSize(150000), errUnexpectedEof,
+       TDecodeStage::Finish},
+      {"stored, size too small", stored.WithStatedSize(50000), errCorruptInput, TDecodeStage::Read},
+      {"deflated, size too big", deflated.WithStatedSize(100001), errUnexpectedEof,
+       TDecodeStage::Finish},
       {"deflated, size far too big", deflated.WithStatedSize(far), errUnexpectedEof,
-       TStage::Finish},
-      {"deflated, size too small", deflated.WithStatedSize(99999), errCorruptInput, TStage::Read},
-      {"deflated, size zero", deflated.WithStatedSize(0), errCorruptInput, TStage::Read},
-      {"stored, wrong CRC", stored.WithStatedCrc(0x12345678), errCrc, TStage::Finish},
-      {"deflated, wrong CRC", deflated.WithStatedCrc(1), errCrc, TStage::Finish},
+       TDecodeStage::Finish},
+      {"deflated, size too small", deflated.WithStatedSize(99999), errCorruptInput,
+       TDecodeStage::Read},
+      {"deflated, size zero", deflated.WithStatedSize(0), errCorruptInput, TDecodeStage::Read},
+      {"stored, wrong CRC", stored.WithStatedCrc(0x12345678), errCrc, TDecodeStage::Finish},
+      {"deflated, wrong CRC", deflated.WithStatedCrc(1), errCrc, TDecodeStage::Finish},
       {"deflated, packed size too small", deflated.WithStatedPackedSize(1000), errUnexpectedEof,
-       TStage::Read},
+       TDecodeStage::Read},
       {"stored, packed size too big", stored.WithStatedPackedSize(200000), errCorruptInput,
-       TStage::Read},
+       TDecodeStage::Read},
       {"stored, both sizes past the end of the source",
-       stored.WithStatedSize(far).WithStatedPackedSize(far), errUnexpectedEof, TStage::Read},
+       stored.WithStatedSize(far).WithStatedPackedSize(far), errUnexpectedEof, TDecodeStage::Read},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Label);
     TOpened zip(BuildZip(TZipArchive({c.Item})));
     const auto entries = zip.List();
     ASSERT_EQ(entries.size(), 1u);
-    const TDecoded decoded = Decode(*zip.Reader, entries[0]);
+    const TDecoded decoded = DecodeEntry(*zip.Reader, entries[0]);
     EXPECT_EQ(decoded.Error, c.Error);
     EXPECT_EQ(decoded.Stage, c.Stage);
   }
@@ -461,7 +430,7 @@ TEST(ZipHostile, BrokenRecordsThrowOrFailCleanly) {
     EXPECT_EQ(entries.size(), c.Listed);
     EXPECT_EQ(listError, c.ListError);
     ASSERT_LT(c.DataEntry, entries.size());
-    EXPECT_EQ(Decode(*zip.Reader, entries[c.DataEntry]).Error, c.DataError);
+    EXPECT_EQ(DecodeEntry(*zip.Reader, entries[c.DataEntry]).Error, c.DataError);
   }
 }
 
@@ -481,7 +450,7 @@ TEST(ZipHostile, EveryTruncationAndEveryChangedByteFailsCleanly) {
       TOpened zip(bytes);
       TArcEntry entry;
       while (zip.Reader->Next(entry)) {
-        const TDecoded decoded = Decode(*zip.Reader, entry, "pw");
+        const TDecoded decoded = DecodeEntry(*zip.Reader, entry, "pw");
         if (decoded.Error == errNone && entry.Index < archive.Items.size()) {
           EXPECT_TRUE(decoded.Data == archive.Items[entry.Index].Data) << entry.Index;
         }
@@ -511,32 +480,8 @@ const std::map<std::string, std::string>& SamplePasswords() {
   return passwords;
 }
 
-struct TExpected {
-  std::string Name;
-  bool Folder;
-  uint64_t Size;
-};
-
-std::map<std::string, std::vector<TExpected>> ExpectedSamples() {
-  std::map<std::string, std::vector<TExpected>> samples;
-  std::ifstream file(CORVANE_SOURCE_DIR "/tests/corpus/expected.tsv");
-  std::string line;
-  while (std::getline(file, line)) {
-    if (line.rfind("archives/zip/", 0) != 0)
-      continue;
-    std::istringstream fields(line);
-    std::string sample, name, folder, size;
-    std::getline(fields, sample, '\t');
-    std::getline(fields, name, '\t');
-    std::getline(fields, folder, '\t');
-    std::getline(fields, size, '\t');
-    samples[sample].push_back({name, folder == "1", std::stoull(size)});
-  }
-  return samples;
-}
-
 TEST(ZipCorpus, SamplesListAndDecodeAsExpected) {
-  const auto samples = ExpectedSamples();
+  const auto samples = corvane::test::CorpusSamples("zip");
   ASSERT_EQ(samples.size(), 9u);
   // The names expected.tsv only describes.
   const std::map<std::string, std::string> nonAscii = {
@@ -544,7 +489,7 @@ TEST(ZipCorpus, SamplesListAndDecodeAsExpected) {
       {"archives/zip/sharpcompress__Zip.implode.zip", "ΓÑßΓ.txt"}};
   for (const auto& [sample, expected] : samples) {
     SCOPED_TRACE(sample);
-    TFileByteSource source(CORVANE_SOURCE_DIR "/tests/corpus/" + sample);
+    TFileByteSource source(corvane::test::CorpusPath(sample));
     ASSERT_TRUE(source.Valid());
     const auto reader = MakeZipReader(source, {});
     std::vector<TArcEntry> entries;
@@ -559,10 +504,10 @@ TEST(ZipCorpus, SamplesListAndDecodeAsExpected) {
       const bool described = expected[i].Name.starts_with("(non-ASCII");
       EXPECT_EQ(e.Name, described ? nonAscii.at(sample) : expected[i].Name);
       EXPECT_EQ(e.IsFolder, expected[i].Folder);
-      EXPECT_EQ(e.Size, expected[i].Size);
+      EXPECT_EQ(static_cast<int64_t>(e.Size), expected[i].Size);
       EXPECT_EQ(e.Encrypted, password != SamplePasswords().end());
       const TDecoded decoded =
-          Decode(*reader, e, password != SamplePasswords().end() ? password->second : "");
+          DecodeEntry(*reader, e, password != SamplePasswords().end() ? password->second : "");
       if (e.Method == 0 || e.Method == 8) {
         EXPECT_EQ(decoded.Error, errNone);
         EXPECT_EQ(decoded.Data.size(), e.Size);
@@ -571,7 +516,7 @@ TEST(ZipCorpus, SamplesListAndDecodeAsExpected) {
       }
     }
     if (password != SamplePasswords().end()) {
-      EXPECT_EQ(Decode(*reader, entries[0], "wrong").Error, errInvalidPassword);
+      EXPECT_EQ(DecodeEntry(*reader, entries[0], "wrong").Error, errInvalidPassword);
     }
   }
 }
