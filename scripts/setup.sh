@@ -77,18 +77,21 @@ case "${1:-}" in
     CC=clang CXX=clang++ build -DCORVANE_FUZZ=ON -DCORVANE_BUILD_UI=OFF -DCORVANE_BUILD_TESTS=OFF \
       -DCORVANE_BUILD_BENCH=OFF
     seconds=${FUZZ_SECONDS:-15}
-    for target in detect zip tar gzip uue; do
+    for program in "$BUILD_DIR"/tests/fuzz/fuzz_*; do
+      target=${program##*/fuzz_}
       seeds="$BUILD_DIR/fuzz-seeds/$target"
       rm -rf "$BUILD_DIR/fuzz-found/$target"
       mkdir -p "$seeds" "$BUILD_DIR/fuzz-found/$target" "$BUILD_DIR/fuzz-corpus-$target"
-      if [ "$target" = detect ]; then
-        find tests/corpus/archives -type f -exec cp {} "$seeds/" \;
-      else
-        cp tests/corpus/archives/$target/* "$seeds/" 2>/dev/null || true
-      fi
+      # Seeds: the sample files of the reader's kind (every archive for detection).
+      case "$target" in
+        detect) find tests/corpus/archives -type f -exec cp {} "$seeds/" \; ;;
+        resources) find tests/corpus/pe tests/core/resources/fixtures -type f -exec cp {} "$seeds/" \; 2>/dev/null || true ;;
+        *) find tests/corpus/archives/"$target" tests/core/archive/fixtures/"$target" -type f \
+             -exec cp {} "$seeds/" \; 2>/dev/null || true ;;
+      esac
       echo "fuzz_$target: $seconds s"
       ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        "$BUILD_DIR/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+        "$program" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
         -print_final_stats=1 -artifact_prefix="$BUILD_DIR/fuzz-found/$target/" \
         "$BUILD_DIR/fuzz-corpus-$target" "$seeds" 2>&1 | grep -E "^(stat::number_of_executed_units|#[0-9]+ *DONE|==[0-9]+==ERROR|SUMMARY)" || true
       if ls "$BUILD_DIR/fuzz-found/$target/"* >/dev/null 2>&1; then

@@ -153,6 +153,13 @@ TEST(Cvarc, SampleArchivesListAndExtractAsCatalogued) {
       {"archives/gzip/libarchive__test_read_format_raw.data.gz", "atGZip", 0, nullptr},
       {"archives/gzip/patool__t.txt.gz", "atGZip", 0, nullptr},
       {"archives/uue/libarchive__test_compat_zip_1.zip.uu", "atUUE", 0, nullptr},
+      {"archives/lha/lhasa__lharc113_lh1.lzh", "atLHA", 0, nullptr},
+      {"archives/lha/lhasa__lha213_lh0.lzh", "atLHA", 0, nullptr},
+      {"archives/lha/lhasa__lha213_lh5.lzh", "atLHA", 0, nullptr},
+      {"archives/lha/lhasa__lha_unix114i_h1_lh6.lzh", "atLHA", 0, nullptr},
+      {"archives/lha/lhasa__explzh_723_h2_lh7.lzh", "atLHA", 0, nullptr},
+      {"archives/lha/lhasa__lha213_subdir.lzh", "atLHA", 0, nullptr},
+      {"archives/lha/lhasa__explzh_723_h1_subdir.lzh", "atLHA", 0, nullptr},
   };
   const auto catalogue = ReadCatalogue();
   for (const auto& c : cases) {
