@@ -1,4 +1,5 @@
 // cv: the file manager.
+#include "archive/archive_libraries.h"
 #include "main/fonts.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
@@ -58,6 +59,7 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
+  corvane::archive::LoadArchiveLibraries();
   // Windows are placed by the program itself, which Wayland does not allow: use XWayland there.
   if (std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
     ::setenv("QT_QPA_PLATFORM", "xcb", 0);

@@ -7,6 +7,7 @@
 // Exit status: 0 when every entry was fine, 1 when some failed, 2 when the archive could not be
 // read or its type has no extractor.
 #include "archive/archive_component.h"
+#include "archive/archive_libraries.h"
 
 #include <cstdio>
 #include <ctime>
@@ -163,6 +164,7 @@ int Unpack(const std::string& archive, const std::string& codePage, const std::s
 } // namespace
 
 int main(int argc, char** argv) {
+  LoadArchiveLibraries();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string password;
   std::string codePage = "IBM437";

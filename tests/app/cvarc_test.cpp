@@ -28,9 +28,10 @@ struct TRun {
 };
 
 // Runs cvarc with the arguments (single-quoted for the shell), stdout and stderr together when
-// merge is set.
-TRun Cvarc(const std::vector<std::string>& args, bool merge = false) {
-  std::string command = "TZ=UTC '" CORVANE_CVARC "'";
+// merge is set; environment is put before the command ("NAME=value ...").
+TRun Cvarc(const std::vector<std::string>& args, bool merge = false,
+           const std::string& environment = "") {
+  std::string command = "TZ=UTC " + environment + " '" CORVANE_CVARC "'";
   for (const auto& arg : args)
     command += " '" + arg + "'";
   command += merge ? " 2>&1" : " 2>/dev/null";
@@ -160,6 +161,15 @@ TEST(Cvarc, SampleArchivesListAndExtractAsCatalogued) {
       {"archives/lha/lhasa__explzh_723_h2_lh7.lzh", "atLHA", 0, nullptr},
       {"archives/lha/lhasa__lha213_subdir.lzh", "atLHA", 0, nullptr},
       {"archives/lha/lhasa__explzh_723_h1_subdir.lzh", "atLHA", 0, nullptr},
+      {"archives/rar/sharpcompress__Rar.rar", "atRAR", 0, nullptr},
+      {"archives/rar/sharpcompress__Rar5.rar", "atRAR", 0, nullptr},
+      {"archives/rar/libarchive__test_read_format_rar_windows.rar", "atRAR", 0, nullptr},
+      {"archives/rar/libarchive__test_read_format_rar5_win32.rar", "atRAR", 0, nullptr},
+      // RAR 1.5 lists fully; its method cannot be decoded, and each entry fails with its code.
+      {"archives/rar/sharpcompress__Rar15.rar", "atRAR", 1, nullptr},
+      {"archives/cab/libarchive__test_read_format_cab_1.cab", "atCAB", 0, nullptr},
+      {"archives/cab/libarchive__test_read_format_cab_2.cab", "atCAB", 0, nullptr},
+      {"archives/cab/libarchive__test_read_format_cab_3.cab", "atCAB", 0, nullptr},
   };
   const auto catalogue = ReadCatalogue();
   for (const auto& c : cases) {
@@ -225,6 +235,20 @@ TEST(Cvarc, TestCommandAndExitStatus) {
   EXPECT_EQ(Cvarc({"l", folder.Native("missing.zip")}, true).Out, "25235 Error opening file\n");
   EXPECT_EQ(Cvarc({"l", folder.Native("missing.zip")}).Status, 2);
   EXPECT_EQ(Cvarc({"q"}).Status, 2);
+  // Without the libraries for RAR and CAB those formats fail with their own messages, and the
+  // others go on working.
+  const std::string rar = Corpus + "archives/rar/sharpcompress__Rar5.rar";
+  const std::string cab = Corpus + "archives/cab/libarchive__test_read_format_cab_1.cab";
+  const std::string zip = Corpus + "archives/zip/sharpcompress__Zip.zip64.zip";
+  const std::string none = "CORVANE_LIB_RAR=none CORVANE_LIB_CAB=/nonexistent/libmissing.so.0";
+  const TRun noRar = Cvarc({"x", rar, folder.Native("rar")}, true, none);
+  EXPECT_EQ(noRar.Status, 2);
+  EXPECT_EQ(noRar.Out, "25258 Unrar.dll not found\n");
+  const TRun noCab = Cvarc({"x", cab, folder.Native("cab")}, true, none);
+  EXPECT_EQ(noCab.Status, 2);
+  EXPECT_EQ(noCab.Out, "25259 Cabinet.dll not found\n");
+  EXPECT_EQ(Cvarc({"x", zip, folder.Native("zip")}, true, none).Status, 0);
+
   // A type that can be listed but not unpacked by this program.
   const TRun sfx =
       Cvarc({"x", Corpus + "archives/lha/lhasa__lha213_sfx.exe", folder.Native("out")}, true);

@@ -1,6 +1,7 @@
 #include "archive/archive_component.h"
 
 #include "archive/archive_detect.h"
+#include "archive/archive_libraries.h"
 #include "archive/entry_path.h"
 #include "archive/extract_target.h"
 #include "model/mask.h"
@@ -119,7 +120,9 @@ void TZipCommon::ReportEntryError(const TArcEntry& entry, int code) {
     OnError(this, ModelEntryName(LastComponent(entry.Name)), ArchiveErrorText(code), "", code);
 }
 
-std::string TZipCommon::DefaultPartName(int) const {
+std::string TZipCommon::DefaultPartName(int part) const {
+  if (Type == TArcType::atRAR || Type == TArcType::atRarExe)
+    return RarPartName(Archive, part);
   return {};
 }
 
