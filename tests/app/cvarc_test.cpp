@@ -170,6 +170,11 @@ TEST(Cvarc, SampleArchivesListAndExtractAsCatalogued) {
       {"archives/cab/libarchive__test_read_format_cab_1.cab", "atCAB", 0, nullptr},
       {"archives/cab/libarchive__test_read_format_cab_2.cab", "atCAB", 0, nullptr},
       {"archives/cab/libarchive__test_read_format_cab_3.cab", "atCAB", 0, nullptr},
+      {"archives/arj/sharpcompress__Arj.store.arj", "atARJ", 0, nullptr},
+      {"archives/arj/sharpcompress__Arj.method1.arj", "atARJ", 0, nullptr},
+      {"archives/arj/sharpcompress__Arj.method4.arj", "atARJ", 0, nullptr},
+      {"archives/zoo/patool__t.zoo", "atZOO", 0, nullptr},
+      {"archives/zoo/troglobit-zoo__sample.zoo", "atZOO", 0, nullptr},
   };
   const auto catalogue = ReadCatalogue();
   for (const auto& c : cases) {

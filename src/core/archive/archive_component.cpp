@@ -123,6 +123,8 @@ void TZipCommon::ReportEntryError(const TArcEntry& entry, int code) {
 std::string TZipCommon::DefaultPartName(int part) const {
   if (Type == TArcType::atRAR || Type == TArcType::atRarExe)
     return RarPartName(Archive, part);
+  if (Type == TArcType::atARJ || Type == TArcType::atArjExe)
+    return ArjPartName(Archive, part);
   return {};
 }
 

@@ -103,6 +103,9 @@ std::unique_ptr<TFormatReader> MakeArcReader(TByteSource& source, const TFormatO
 std::unique_ptr<TFormatReader> MakeZooReader(TByteSource& source, const TFormatOptions& options);
 std::unique_ptr<TFormatReader> MakeHaReader(TByteSource& source, const TFormatOptions& options);
 
+// The name of part `part` (2, 3, ...) of a multi-volume ARJ archive: name.a01, name.a02, ...
+std::string ArjPartName(const std::string& archive, int part);
+
 // The entry's time as seconds since 1970 UTC (a DOS time is local time), and as a DOS date and
 // time (clamped to 1980..2107).
 int64_t EntryUnixTime(const TArcEntry& entry);
