@@ -145,10 +145,11 @@ TEST(Cvarc, SampleArchivesListAndExtractAsCatalogued) {
       {"archives/zip/sharpcompress__zipcrypto.zip", "atZIP", 0, "test"},
       {"archives/zip/libarchive__test_read_format_zip_traditional_encryption_data.zip", "atZIP", 0,
        "12345678"},
-      // The older ZIP methods are listed; their decoders are not part of this reader yet.
-      {"archives/zip/sharpcompress__Zip.shrink.zip", "atZIP", 1, nullptr},
-      {"archives/zip/sharpcompress__Zip.reduce1.zip", "atZIP", 1, nullptr},
-      {"archives/zip/sharpcompress__Zip.implode.zip", "atZIP", 1, nullptr},
+      // The older ZIP methods: shrink, reduce (factors 1 and 4) and implode.
+      {"archives/zip/sharpcompress__Zip.shrink.zip", "atZIP", 0, nullptr},
+      {"archives/zip/sharpcompress__Zip.reduce1.zip", "atZIP", 0, nullptr},
+      {"archives/zip/sharpcompress__Zip.implode.zip", "atZIP", 0, nullptr},
+      {"archives/zip/sharpcompress__Zip.reduce4.zip", "atZIP", 0, nullptr},
       {"archives/tar/libarchive__test_compat_gtar_1.tar", "atTAR", 0, nullptr},
       {"archives/tar/sharpcompress__Tar.PaxLocalHeader.tar", "atTAR", 0, nullptr},
       {"archives/gzip/libarchive__test_read_format_raw.data.gz", "atGZip", 0, nullptr},

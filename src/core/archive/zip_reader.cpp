@@ -9,6 +9,7 @@
 // A broken central directory record is reported when Next reaches it: the entries before it are
 // listed, then Next throws errBadFileHeader.
 #include "archive/archive_format.h"
+#include "archive/zip_methods.h"
 #include "config/text_codec.h"
 
 #include <zlib.h>
@@ -21,6 +22,11 @@
 
 namespace corvane::archive {
 namespace {
+
+using zip::TMethodDecoder;
+using zip::TMethodParams;
+using zip::TPackedInput;
+using zip::TZipKeys;
 
 constexpr uint32_t kLocalSignature = 0x04034b50;   // PK\3\4
 constexpr uint32_t kCentralSignature = 0x02014b50; // PK\1\2
@@ -64,107 +70,7 @@ bool IsDosHost(unsigned host) {
   return host == kHostDos || host == kHostHpfs || host == kHostNtfs || host == kHostVfat;
 }
 
-// ---- Traditional PKWARE encryption ----
-
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k)
-      c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[i] = c;
-  }
-  return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
-class TZipKeys {
-public:
-  explicit TZipKeys(std::string_view password) {
-    for (char c : password)
-      Update(static_cast<uint8_t>(c));
-  }
-  void Decrypt(uint8_t* data, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-      const uint32_t t = (Key2 | 2) & 0xFFFF;
-      const auto plain = static_cast<uint8_t>(data[i] ^ ((t * (t ^ 1)) >> 8));
-      Update(plain);
-      data[i] = plain;
-    }
-  }
-
-private:
-  static uint32_t Crc(uint32_t crc, uint8_t byte) {
-    return kCrcTable[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-  }
-  void Update(uint8_t plain) {
-    Key0 = Crc(Key0, plain);
-    Key1 = (Key1 + (Key0 & 0xFF)) * 134775813u + 1;
-    Key2 = Crc(Key2, static_cast<uint8_t>(Key1 >> 24));
-  }
-  uint32_t Key0 = 0x12345678;
-  uint32_t Key1 = 0x23456789;
-  uint32_t Key2 = 0x34567890;
-};
-
 // ---- Data of an entry ----
-
-// The packed bytes of one entry: never more than its packed size, never past the end of the
-// source, decrypted when the entry is encrypted.
-class TPackedInput {
-public:
-  TPackedInput(TByteSource& source, uint64_t start, uint64_t size)
-      : Source(source), Position(start), Left(size) {}
-  void SetKeys(const TZipKeys& keys) {
-    Keys = keys;
-    Encrypted = true;
-  }
-  uint64_t Remaining() const { return Left; }
-  // Up to count bytes; 0 once all packed bytes have been read; -1 when the source ends early or
-  // fails, with fault set.
-  ptrdiff_t Read(uint8_t* out, size_t count, int& fault) {
-    if (Left == 0 || count == 0)
-      return 0;
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Left));
-    const ptrdiff_t got = Source.ReadAt(Position, out, wanted);
-    if (got <= 0) {
-      fault = got < 0 ? errReadFile : errUnexpectedEof;
-      return -1;
-    }
-    Position += static_cast<uint64_t>(got);
-    Left -= static_cast<uint64_t>(got);
-    if (Encrypted)
-      Keys.Decrypt(out, static_cast<size_t>(got));
-    return got;
-  }
-
-private:
-  TByteSource& Source;
-  uint64_t Position;
-  uint64_t Left;
-  TZipKeys Keys{""};
-  bool Encrypted = false;
-};
-
-// What a method decoder may need to know about its entry.
-struct TMethodParams {
-  uint32_t Method = 0;
-  uint16_t Flags = 0;
-  uint64_t Size = 0;
-  uint64_t PackedSize = 0; // without the encryption header
-};
-
-// One compression method: turns the packed bytes into the entry's bytes. The caller stops asking
-// once it has the entry's size (then asks for one more byte to see that the stream ends there), so
-// a decoder needs no checks of its own against the declared size. Methods without an end marker of
-// their own end after TMethodParams::Size bytes.
-class TMethodDecoder {
-public:
-  virtual ~TMethodDecoder() = default;
-  // Up to count bytes (count > 0); 0 when the method's stream has ended; -1 on a fault, with fault
-  // set.
-  virtual ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) = 0;
-};
 
 class TStoreDecoder final : public TMethodDecoder {
 public:
@@ -241,6 +147,15 @@ std::unique_ptr<TMethodDecoder> MakeMethodDecoder(const TMethodParams& params) {
   switch (params.Method) {
   case 0:
     return std::make_unique<TStoreDecoder>();
+  case 1:
+    return zip::MakeShrinkDecoder(params);
+  case 2:
+  case 3:
+  case 4:
+  case 5:
+    return zip::MakeReduceDecoder(params);
+  case 6:
+    return zip::MakeImplodeDecoder(params);
   case 8:
     return std::make_unique<TInflateDecoder>(params.PackedSize);
   default:
