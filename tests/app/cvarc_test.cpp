@@ -176,6 +176,10 @@ TEST(Cvarc, SampleArchivesListAndExtractAsCatalogued) {
       {"archives/arj/sharpcompress__Arj.method4.arj", "atARJ", 0, nullptr},
       {"archives/zoo/patool__t.zoo", "atZOO", 0, nullptr},
       {"archives/zoo/troglobit-zoo__sample.zoo", "atZOO", 0, nullptr},
+      {"archives/arc/patool__t.arc", "atARC", 0, nullptr},
+      {"archives/arc/sharpcompress__Arc.crunched.arc", "atARC", 0, nullptr},
+      {"archives/arc/sharpcompress__Arc.squashed.arc", "atARC", 0, nullptr},
+      {"archives/arc/sharpcompress__Arc.squeezed.arc", "atARC", 0, nullptr},
   };
   const auto catalogue = ReadCatalogue();
   for (const auto& c : cases) {
