@@ -3,6 +3,7 @@
 #include "config/text_codec.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace corvane::archive {
 
@@ -41,6 +42,14 @@ std::unique_ptr<TFormatReader> MakeFormatReader(TArcType type, TByteSource& sour
   default:
     return nullptr;
   }
+}
+
+ptrdiff_t TBytesData::Read(uint8_t* buffer, size_t count) {
+  const size_t n = std::min(count, Bytes.size() - Used);
+  if (n > 0)
+    std::memcpy(buffer, Bytes.data() + Used, n);
+  Used += n;
+  return static_cast<ptrdiff_t>(n);
 }
 
 std::string DecodeDosName(std::string_view bytes, const std::string& codePage) {

@@ -58,6 +58,19 @@ protected:
   int Fault = errNone;
 };
 
+// Data held whole in memory: a link's target (a link's size is the length of its target), or a
+// small entry a reader has already decoded.
+class TBytesData final : public TEntryData {
+public:
+  explicit TBytesData(std::string bytes) : Bytes(std::move(bytes)) {}
+  ptrdiff_t Read(uint8_t* buffer, size_t count) override;
+  int Finish() override { return errNone; }
+
+private:
+  std::string Bytes;
+  size_t Used = 0;
+};
+
 // What a reader may need beyond the bytes.
 struct TFormatOptions {
   std::string ArchiveName;         // native path, for names derived from it (GZIP, UUE parts)

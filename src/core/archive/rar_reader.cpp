@@ -20,6 +20,7 @@
 // entries is refused with a code.
 #include "archive/archive_format.h"
 #include "archive/archive_libraries.h"
+#include "archive/locale_scope.h"
 #include "config/text_codec.h"
 
 #include <locale.h>
@@ -42,28 +43,9 @@ constexpr size_t ReadChunk = 1 << 20;
 // libarchive decodes the UTF-16 names of RAR 2.9-4 archives into the locale's character set, so
 // its calls run in a UTF-8 locale: there those names arrive as UTF-8, while the names libarchive
 // does not convert (RAR 5 names, which are UTF-8 already, and RAR 4 names without the Unicode
-// flag, which stay as stored) are unaffected. The thread's own locale is back in place afterwards.
-class TUtf8NamesScope final {
-public:
-  TUtf8NamesScope() {
-    static const locale_t utf8 = [] {
-      locale_t l = ::newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(0));
-      return l != static_cast<locale_t>(0)
-                 ? l
-                 : ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    }();
-    if (utf8 != static_cast<locale_t>(0))
-      Saved = ::uselocale(utf8);
-  }
-  TUtf8NamesScope(const TUtf8NamesScope&) = delete;
-  TUtf8NamesScope& operator=(const TUtf8NamesScope&) = delete;
-  ~TUtf8NamesScope() {
-    if (Saved != static_cast<locale_t>(0))
-      ::uselocale(Saved);
-  }
-
-private:
-  locale_t Saved = static_cast<locale_t>(0);
+// flag, which stay as stored) are unaffected.
+struct TUtf8NamesScope {
+  TLocaleScope Scope{TLocaleScope::Utf8()};
 };
 
 // ---- the block headers ----
@@ -293,22 +275,6 @@ bool ReadEntryFacts(const TBlock& block, bool rar5, TEntryFacts& facts) {
 // ---- the reader ----
 
 enum class TKind { File, Folder, HardLink, SymLink, Other };
-
-class TTargetData final : public TEntryData {
-public:
-  explicit TTargetData(std::string target) : Target(std::move(target)) {}
-  ptrdiff_t Read(uint8_t* buffer, size_t count) override {
-    const size_t n = std::min(count, Target.size() - Used);
-    std::memcpy(buffer, Target.data() + Used, n);
-    Used += n;
-    return static_cast<ptrdiff_t>(n);
-  }
-  int Finish() override { return errNone; }
-
-private:
-  std::string Target;
-  size_t Used = 0;
-};
 
 class TRarReader;
 
@@ -714,9 +680,9 @@ std::unique_ptr<TEntryData> TRarReader::OpenData(const TArcEntry& entry,
   DataTaken = true;
   error = errNone;
   if (CurrentKind == TKind::SymLink)
-    return std::make_unique<TTargetData>(CurrentTarget);
+    return std::make_unique<TBytesData>(CurrentTarget);
   if (CurrentKind == TKind::Folder || CurrentKind == TKind::HardLink)
-    return std::make_unique<TTargetData>(std::string());
+    return std::make_unique<TBytesData>(std::string());
   return std::make_unique<TRarData>(*this, Generation, CurrentSizeKnown, CurrentSize);
 }
 

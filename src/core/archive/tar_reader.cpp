@@ -5,6 +5,7 @@
 // read buffer) straight into the caller's buffer. Entries can only be read in order: OpenData
 // works for the entry Next returned last, once.
 #include "archive/archive_format.h"
+#include "archive/locale_scope.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -24,43 +25,12 @@ constexpr size_t ReadChunk = 1 << 20;
 // libarchive turns pax names (UTF-8) into the character set of the current locale, normalising
 // them on the way, while names must come through as stored. Its calls therefore run in the "C"
 // locale: there that conversion fails for anything beyond ASCII, and libarchive then keeps the
-// stored bytes. The thread's own locale is back in place afterwards.
-class TStoredNamesScope final {
-public:
-  TStoredNamesScope() {
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (cLocale != static_cast<locale_t>(0))
-      Saved = ::uselocale(cLocale);
-  }
-  TStoredNamesScope(const TStoredNamesScope&) = delete;
-  TStoredNamesScope& operator=(const TStoredNamesScope&) = delete;
-  ~TStoredNamesScope() {
-    if (Saved != static_cast<locale_t>(0))
-      ::uselocale(Saved);
-  }
-
-private:
-  locale_t Saved = static_cast<locale_t>(0);
+// stored bytes.
+struct TStoredNamesScope {
+  TLocaleScope Scope{TLocaleScope::Plain()};
 };
 
 enum class TKind { File, Folder, HardLink, SymLink, Other };
-
-// The data of a symbolic link: its target, as a link's size is the length of its target.
-class TTargetData final : public TEntryData {
-public:
-  explicit TTargetData(std::string target) : Target(std::move(target)) {}
-  ptrdiff_t Read(uint8_t* buffer, size_t count) override {
-    const size_t n = std::min(count, Target.size() - Used);
-    std::memcpy(buffer, Target.data() + Used, n);
-    Used += n;
-    return static_cast<ptrdiff_t>(n);
-  }
-  int Finish() override { return errNone; }
-
-private:
-  std::string Target;
-  size_t Used = 0;
-};
 
 class TTarReader;
 
@@ -310,7 +280,7 @@ std::unique_ptr<TEntryData> TTarReader::OpenData(const TArcEntry& entry, const s
   DataTaken = true;
   error = errNone;
   if (CurrentKind == TKind::SymLink)
-    return std::make_unique<TTargetData>(CurrentTarget);
+    return std::make_unique<TBytesData>(CurrentTarget);
   return std::make_unique<TTarData>(*this, Generation, CurrentSize);
 }
 
