@@ -40,7 +40,13 @@ std::set<pid_t> ZombieChildren() {
     const std::string name = entry.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos)
       continue;
-    const std::string stat = test::ReadFile(entry.path().string() + "/stat");
+    // A process may end while it is being read: its stat file then fails to read (ESRCH).
+    std::string stat;
+    try {
+      stat = test::ReadFile(entry.path().string() + "/stat");
+    } catch (const std::exception&) {
+      continue;
+    }
     // "pid (name) state ppid ...", where the name may hold blanks and parentheses.
     const size_t close = stat.rfind(')');
     if (close == std::string::npos)
