@@ -415,7 +415,7 @@ TEST(ArchiveList, ReportsEntriesWithBlankFoldersAndTheMask) {
   const std::string zip = WriteZip(folder, "list.zip", archive);
   const struct {
     bool Blank;
-    const char* Spec;
+    const char* Mask;
     std::vector<std::string> Names;
   } cases[] = {
       {false, "*.*", {"full\\a.txt", "b.doc", "full\\sub\\c.txt"}},
@@ -427,7 +427,7 @@ TEST(ArchiveList, ReportsEntriesWithBlankFoldersAndTheMask) {
     std::vector<std::string> names;
     int totals = -1;
     reader.ShowBlankDirs = c.Blank;
-    reader.FileSpec = c.Spec;
+    reader.FileSpec = c.Mask;
     reader.OnRead = [&](TZipTV* sender, int64_t, int filenum) {
       EXPECT_EQ(filenum, static_cast<int>(names.size()));
       names.push_back(sender->FileName());
@@ -439,7 +439,7 @@ TEST(ArchiveList, ReportsEntriesWithBlankFoldersAndTheMask) {
     reader.OnTotals = [&](TZipTV*, int count) { totals = count; };
     reader.SetArchiveFile(zip);
     reader.ReadArchive();
-    EXPECT_EQ(names, c.Names) << c.Spec << c.Blank;
+    EXPECT_EQ(names, c.Names) << c.Mask << c.Blank;
     EXPECT_EQ(totals, static_cast<int>(c.Names.size()));
   }
 }
