@@ -1,0 +1,1 @@
+#include "archive/extract_forms.h"

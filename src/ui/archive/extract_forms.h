@@ -1,0 +1,2 @@
+// The extraction windows (being written).
+#pragma once
