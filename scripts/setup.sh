@@ -19,7 +19,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev libx11-dev libxcb1-dev
   fonts-dejavu-core fonts-liberation2 tzdata zlib1g-dev libarchive-dev liblhasa-dev libmspack-dev"
 # Tests and screenshots.
-PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools clang libclang-rt-14-dev"
+PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools clang libclang-rt-14-dev 7zip"
 
 install_packages() {
   if [ "${CORVANE_SKIP_APT:-0}" = 1 ]; then

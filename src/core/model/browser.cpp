@@ -1,5 +1,6 @@
 #include "model/browser.h"
 
+#include "model/arc_disk_interface.h"
 #include "model/mask.h"
 #include "model/path_utils.h"
 #include "model/standart_disk_interface.h"
@@ -36,7 +37,9 @@ TBrowser::~TBrowser() {
 std::unique_ptr<TDiskInterface> TBrowser::MakeSource(uint8_t kind, std::string_view root) {
   if (kind == skFolder)
     return std::make_unique<TStandartDiskInterface>(this, root);
-  return nullptr; // archive sources are not available yet
+  if (kind == skArchive)
+    return TARCDiskInterface::Open(this, root);
+  return nullptr;
 }
 
 bool TBrowser::SetRoot(std::string_view root, uint8_t kind, std::string_view relPath) {

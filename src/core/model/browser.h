@@ -113,6 +113,8 @@ private:
   void SortListing(std::vector<TFileEntry>& read, size_t first);
   bool CopyOneEntry(int index, const std::string& targetFolder, const std::string& mask, bool move);
   bool CopyTree(const std::string& sourceFolder, const std::string& targetFolder, bool move);
+  void CopyTreeInto(TDiskInterface& into, const std::string& sourceFolder,
+                    const std::string& targetFolder, bool move);
   bool AskDelete(const TFileEntry& entry, const std::string& fullPath);
   void DeleteOneFile(const std::string& relPath);
   void DeleteTree(const std::string& folder, bool removeFolder);

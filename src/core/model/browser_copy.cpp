@@ -176,12 +176,71 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
   return true;
 }
 
+void TBrowser::CopyTreeInto(TDiskInterface& into, const std::string& sourceFolder,
+                            const std::string& targetFolder, bool move) {
+  std::vector<std::pair<std::string, uint16_t>> folders;
+  TFileEntry entry;
+  for (bool more = Source->FindFirst(sourceFolder, entry); more && Busy;
+       more = Source->FindNext(entry)) {
+    const std::string name = entry.EntryName();
+    if (entry.IsWalkableFolder())
+      folders.emplace_back(name, entry.Attr);
+    else
+      into.CopyIn(Root + sourceFolder + name, targetFolder + name, move);
+  }
+  for (auto it = folders.rbegin(); it != folders.rend() && Busy; ++it) {
+    platform::ProcessMessages();
+    into.MakeDir(targetFolder + it->first, it->second);
+    CopyTreeInto(into, sourceFolder + it->first + "\\", targetFolder + it->first + "\\", move);
+    if (move)
+      Source->RemoveDir(sourceFolder + it->first);
+  }
+}
+
 bool TBrowser::CopyToBrowser(TBrowser& target, bool move) {
   if (Busy)
     return false;
   if (target.SourceKind() == skFolder)
     return CopyToPath(target.RootPath() + target.RelPath(), move);
-  return false; // archives as targets come with the archive sources
+  // Into an archive: the files are collected, and the archive is written once at the end.
+  TDiskInterface* into = target.CurrentSource();
+  if (Kind == skArchive || !Source || !into)
+    return false; // from one archive into another is not supported
+  Busy = true;
+  if (!into->BeginCopyIn(Root + Rel, target.RelPath(), 0, move)) {
+    Busy = false;
+    return false;
+  }
+  if (OnCopyBegin)
+    OnCopyBegin(Root + Rel, SelectionSize());
+  const auto copyEntry = [&](int index) {
+    const TFileEntry& entry = Entries[static_cast<size_t>(index - 1)];
+    const std::string name = entry.EntryName();
+    if (entry.IsWalkableFolder()) {
+      into->MakeDir(target.RelPath() + name, entry.Attr);
+      CopyTreeInto(*into, Rel + name + "\\", target.RelPath() + name + "\\", move);
+      if (move)
+        Source->RemoveDir(Rel + name);
+    } else {
+      into->CopyIn(Root + Rel + name, target.RelPath() + name, move);
+    }
+  };
+  if (MarkedCount > 0) {
+    for (int i = 1; i <= Count() && Busy; ++i) {
+      platform::ProcessMessages();
+      if (Entries[static_cast<size_t>(i - 1)].Marked) {
+        copyEntry(i);
+        ToggleMark(i);
+      }
+    }
+  } else if (ValidIndex(Cursor) && !Entries[static_cast<size_t>(Cursor - 1)].IsUpEntry()) {
+    copyEntry(Cursor);
+  }
+  into->EndCopyIn();
+  if (OnCopyEnd)
+    OnCopyEnd();
+  Busy = false;
+  return true;
 }
 
 } // namespace corvane

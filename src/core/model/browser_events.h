@@ -47,6 +47,9 @@ public:
       OnArchiveMode;
   std::function<void(int archiveType, int line, int maxLength, std::string& text)>
       OnArchiveParameters;
+  // Called again and again while an outside archiver runs, so that windows can repaint. The
+  // source being changed is in use: the handler must not let the user act on the browser.
+  std::function<void()> OnArchiverWait;
 
 protected:
   TBrowserEvents() = default;

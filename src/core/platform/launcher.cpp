@@ -1,6 +1,7 @@
 #include "platform/launcher.h"
 
 #include "platform/program_folder.h"
+#include "platform/unique_fd.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -144,8 +145,10 @@ public:
   posix_spawn_file_actions_t Actions;
 };
 
-TLaunchResult Spawn(const std::string& path, const std::vector<std::string>& args,
-                    const std::string& workFolder) {
+// Starts a program; with `output` >= 0 its stdout and stderr go there. `pid` receives the child's
+// id; the caller decides whether the launcher reaps it or waits for it itself.
+TLaunchResult SpawnChild(const std::string& path, const std::vector<std::string>& args,
+                         const std::string& workFolder, int output, pid_t& pid) {
   TSpawnSetup setup;
   sigset_t all, none;
   ::sigfillset(&all);
@@ -159,6 +162,10 @@ TLaunchResult Spawn(const std::string& path, const std::vector<std::string>& arg
   if (error == 0)
     error =
         ::posix_spawn_file_actions_addopen(&setup.Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (error == 0 && output >= 0)
+    error = ::posix_spawn_file_actions_adddup2(&setup.Actions, output, STDOUT_FILENO);
+  if (error == 0 && output >= 0)
+    error = ::posix_spawn_file_actions_adddup2(&setup.Actions, output, STDERR_FILENO);
   if (error == 0 && !workFolder.empty())
     error = ::posix_spawn_file_actions_addchdir_np(&setup.Actions, workFolder.c_str());
   if (error == 0)
@@ -171,7 +178,7 @@ TLaunchResult Spawn(const std::string& path, const std::vector<std::string>& arg
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
-  pid_t pid = -1;
+  pid = -1;
   if (error == 0)
     error = ::posix_spawn(&pid, path.c_str(), &setup.Actions, &setup.Attr, argv.data(), environ);
   if (error != 0) {
@@ -179,6 +186,16 @@ TLaunchResult Spawn(const std::string& path, const std::vector<std::string>& arg
     errno = error;
     return TLaunchResult::Failed;
   }
+  return TLaunchResult::Started;
+}
+
+// Starts a program that runs on its own; the launcher reaps it later.
+TLaunchResult Spawn(const std::string& path, const std::vector<std::string>& args,
+                    const std::string& workFolder) {
+  pid_t pid = -1;
+  const TLaunchResult result = SpawnChild(path, args, workFolder, -1, pid);
+  if (result != TLaunchResult::Started)
+    return result;
   TChildren& children = Children();
   std::lock_guard lock(children.Lock);
   children.Pids.push_back(pid);
@@ -216,6 +233,55 @@ TLaunchResult RunProgram(const std::string& program, const std::vector<std::stri
   if (target.Path.empty())
     return NotFound();
   return Spawn(target.Path, target.Args, workFolder);
+}
+
+TRunResult RunAndWait(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& workFolder, const std::string& logPath,
+                      const std::function<void()>& whileWaiting) {
+  ReapLaunched();
+  TRunResult result;
+  const TTarget target = Resolve(program, args, workFolder);
+  if (target.Path.empty()) {
+    result.Launch = NotFound();
+    result.Error = ENOENT;
+    return result;
+  }
+  TUniqueFd log;
+  if (!logPath.empty()) {
+    log.Reset(::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!log.Valid()) {
+      result.Launch = TLaunchResult::Failed;
+      result.Error = errno;
+      return result;
+    }
+  }
+  pid_t pid = -1;
+  result.Launch = SpawnChild(target.Path, target.Args, workFolder, log.Get(), pid);
+  if (result.Launch != TLaunchResult::Started) {
+    result.Error = errno;
+    return result;
+  }
+  int status = 0;
+  while (true) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid)
+      break;
+    if (done < 0 && errno != EINTR) {
+      result.Error = errno;
+      result.ExitCode = -1;
+      return result;
+    }
+    if (whileWaiting)
+      whileWaiting();
+    ::usleep(10000);
+  }
+  if (WIFEXITED(status)) {
+    result.ExitCode = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.ExitCode = -1;
+    result.Signal = WTERMSIG(status);
+  }
+  return result;
 }
 
 TLaunchResult OpenDocument(const std::string& nativePath, const std::string& workFolder) {

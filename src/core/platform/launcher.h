@@ -38,6 +38,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,23 @@ TLaunchResult RunEditorCommand(const std::string& commandLine, const std::string
 // subshell: a trailing comment or "&", a syntax error or an "exit" in it still leaves the prompt
 // for Enter, where pasting it in front of "; read" would lose it. A blank command runs nothing.
 TLaunchResult RunInTerminal(const std::string& command, const std::string& workFolder);
+
+// How a program run with RunAndWait ended.
+struct TRunResult {
+  TLaunchResult Launch = TLaunchResult::NotFound;
+  int Error = 0;     // errno when it could not be started or waited for
+  int ExitCode = -1; // its exit status; -1 when it did not exit normally
+  int Signal = 0;    // the signal that ended it, or 0
+  bool Succeeded() const { return Launch == TLaunchResult::Started && ExitCode == 0; }
+};
+
+// Runs a program (named as for RunProgram) and waits until it ends: stdin from /dev/null, so a
+// question it asks cannot hang us, stdout and stderr written to `logPath` (replacing what was
+// there; nowhere when empty). While it runs, `whileWaiting` is called about every 10 ms so that a
+// window can repaint. For outside tools whose result the caller needs, such as archivers.
+TRunResult RunAndWait(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& workFolder, const std::string& logPath,
+                      const std::function<void()>& whileWaiting);
 
 // Collects the launched programs that have ended; returns how many are still running.
 size_t ReapLaunched();

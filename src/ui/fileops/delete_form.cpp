@@ -83,13 +83,15 @@ void TFormDelete::Button1Click() {
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})
     panel->StopMonitor();
   Running = true;
-  if (Main->Settings.DelToRecycle)
+  // Members of an archive cannot go to the trash: the archive source deletes them.
+  const bool toTrash = Main->Settings.DelToRecycle && Panel->Browser.SourceKind() == skFolder;
+  if (toTrash)
     DeleteToTrash(Panel);
   else
     DeleteWithEngine(Panel);
   Running = false;
   // The engine has read the active panel again already; the trash has not.
-  if (Main->Settings.DelToRecycle)
+  if (toTrash)
     Main->Update_AllPanels();
   else
     Main->Update_FilePanel(Panel);

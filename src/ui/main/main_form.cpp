@@ -240,6 +240,7 @@ void TForm1::FilePanels_Init() {
     panel->OnChangeFolder = [this](const QString& side) { ChangeFolderEv(side); };
     panel->OnChangeDrive = [this](const QString& side) { ChangeDrive(side); };
     panel->OnFileWork = [this](const std::string& path) { File_Work(path); };
+    panel->OnGetArcFile = [this] { return GetArcFile(true); };
     panel->OnFileEntered = [this](const std::string& name) { AddFileToHistory(name); };
     panel->OnProgramRun = [this](const std::string& name, const std::string& path) {
       AddFileToHistory(name);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,9 @@ public:
   void ChangeFolderEv(const QString& side);
   void AddFileToHistory(const std::string& name);
   void File_Work(const std::string& path);
+  // Copies the active panel's cursor entry out of the archive it shows into the temporary folder:
+  // the copy's model path, or nothing when that failed (the user was told).
+  std::optional<std::string> GetArcFile(bool showProgress);
 
   // Lays out the window's children for its current size.
   void FormResize();

@@ -55,6 +55,15 @@ TFPanel::TFPanel(QWidget* parent, const QString& side)
     }
   };
   Browser.OnArchiveReadEnd = [this] { ReadProgress.reset(); };
+  // Faults of the archive library and of outside archivers; a running copy window binds its own.
+  Browser.OnCopyError = [this](int kind, const std::string& text) {
+    if (kind == 5 && OnError)
+      OnError(FromBytes(text));
+  };
+  // While an archiver rewrites the shown archive the panel must not change: repaint only.
+  Browser.OnArchiverWait = [] {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
   Browser.OnPassword = [this](const std::string& prompt, std::string& password) {
     TFormPassword form(window(), FromBytes(prompt), FromBytes(password));
     if (form.exec() == QDialog::Accepted)

@@ -136,6 +136,9 @@ public:
 
   std::function<void(const QString& word)> OnActive;
   std::function<void(const std::string& path)> OnFileWork;
+  // Copies the cursor entry of the shown archive to a temporary file: its model path, or nothing
+  // when that failed (the user was told).
+  std::function<std::optional<std::string>()> OnGetArcFile;
   std::function<void(const QString& side)> OnChangeDrive;
   std::function<void(int index)> OnChangeFilePos;
   std::function<void(const QString& side)> OnChangeFolder;

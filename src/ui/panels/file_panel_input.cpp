@@ -266,10 +266,18 @@ void TFPanel::OpenCurrent() {
 
   const std::string ext = LowerExt(*entry);
   if (IsArchiveExt(ext)) {
+    std::string archivePath = CurrentPath;
+    if (Browser.SourceKind() == skArchive) {
+      // An archive inside the archive is entered through a temporary copy of it.
+      const std::optional<std::string> copy = OnGetArcFile ? OnGetArcFile() : std::nullopt;
+      if (!copy)
+        return;
+      archivePath = *copy;
+    }
     if (OnKeyPreview)
       OnKeyPreview(false);
     Browser.Cursor = index;
-    const bool opened = Browser.OpenSource(skArchive, CurrentPath, "");
+    const bool opened = Browser.OpenSource(skArchive, archivePath, "");
     if (opened) {
       StopMonitor();
       ArchiveTypeName = entry ? ext.substr(1) : std::string();
@@ -285,9 +293,8 @@ void TFPanel::OpenCurrent() {
     }
     if (OnKeyPreview)
       OnKeyPreview(true);
-    if (opened)
-      return;
-    // An archive that cannot be entered is opened like any other file.
+    // An archive that cannot be read was reported by the source; the panel stays where it was.
+    return;
   }
 
   if (OnFileEntered)

@@ -1,0 +1,501 @@
+#include "model/arc_disk_interface.h"
+
+#include "archive/archive_component.h"
+#include "model/archiver_command.h"
+#include "model/browser.h"
+#include "model/path_utils.h"
+#include "platform/launcher.h"
+#include "platform/native_path.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace corvane {
+
+using archive::EArchiveError;
+using archive::TArcType;
+
+namespace {
+
+// The local calendar time of an archive entry: its Unix time when it has one, else its DOS time,
+// whose fields are local time already.
+platform::TSystemTime EntryTime(const archive::TArcEntry& entry) {
+  if (entry.HasUnixTime)
+    return platform::ToLocalSystemTime({entry.UnixTime, 0});
+  platform::TSystemTime time;
+  if (entry.HasDosTime) {
+    const uint32_t dos = entry.DosTime;
+    time.Year = static_cast<uint16_t>(((dos >> 25) & 0x7F) + 1980);
+    time.Month = static_cast<uint16_t>((dos >> 21) & 0x0F);
+    time.Day = static_cast<uint16_t>((dos >> 16) & 0x1F);
+    time.Hour = static_cast<uint16_t>((dos >> 11) & 0x1F);
+    time.Minute = static_cast<uint16_t>((dos >> 5) & 0x3F);
+    time.Second = static_cast<uint16_t>((dos & 0x1F) * 2);
+  }
+  return time;
+}
+
+// A stored name as folder components: empty and "." components dropped; nothing when a ".."
+// component makes the name point outside the archive (such entries cannot be taken out anyway).
+std::optional<std::vector<std::string>> Components(const std::string& storedName) {
+  std::vector<std::string> parts;
+  size_t begin = 0;
+  while (begin <= storedName.size()) {
+    size_t end = storedName.find('\\', begin);
+    if (end == std::string::npos)
+      end = storedName.size();
+    std::string part = storedName.substr(begin, end - begin);
+    begin = end + 1;
+    if (part.empty() || part == ".")
+      continue;
+    if (part == "..")
+      return std::nullopt;
+    parts.push_back(std::move(part));
+  }
+  return parts;
+}
+
+std::string NativeOf(std::string_view model) {
+  return platform::ModelToNative(model).value_or(std::string());
+}
+
+std::string WithoutTrailingSlash(std::string native) {
+  while (native.size() > 1 && native.back() == '/')
+    native.pop_back();
+  return native;
+}
+
+// The last lines of the archiver's log, for the message that says it failed.
+std::string LogTail(const std::string& logPath) {
+  std::ifstream log(logPath);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(log, line)) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos)
+      continue;
+    lines.push_back(line.substr(0, 200));
+    if (lines.size() > 6)
+      lines.erase(lines.begin());
+  }
+  std::string tail;
+  for (const std::string& kept : lines)
+    tail += "\n" + kept;
+  return tail;
+}
+
+} // namespace
+
+TARCDiskInterface::TARCDiskInterface(TBrowser* owner, std::string archivePath)
+    : TDiskInterface(owner, skArchive, std::move(archivePath)) {}
+
+TARCDiskInterface::~TARCDiskInterface() {
+  DropListFile();
+}
+
+std::unique_ptr<TARCDiskInterface> TARCDiskInterface::Open(TBrowser* owner,
+                                                           std::string_view archivePath) {
+  std::unique_ptr<TARCDiskInterface> source(
+      new TARCDiskInterface(owner, std::string(archivePath)));
+  if (owner)
+    source->WorkFolder = owner->WorkFolder;
+  source->NativeArchive = NativeOf(archivePath);
+  if (source->NativeArchive.empty())
+    return nullptr;
+  if (!source->ReadDirectory())
+    return nullptr;
+  return source;
+}
+
+void TARCDiskInterface::Report(int code, const std::string& name) {
+  if (!Owner || !Owner->OnCopyError)
+    return;
+  std::string text = archive::ArchiveErrorText(code);
+  if (!name.empty())
+    text += ": " + name;
+  Owner->OnCopyError(5, text);
+}
+
+bool TARCDiskInterface::ReadDirectory() {
+  Items.clear();
+  Folders.clear();
+  Paths.clear();
+  LastFolder.clear();
+  Listing = nullptr;
+  struct stat st {};
+  if (::stat(NativeArchive.c_str(), &st) != 0 && errno == ENOENT) {
+    Type = ArchiverTypeOf(TArcType::atNA, Root);
+    return true;
+  }
+  if (!Reader) {
+    Reader = std::make_unique<archive::TZipTV>();
+    Reader->OnRead = [this](archive::TZipTV*, int64_t, int) {
+      Collect();
+      if (Owner && Owner->OnArchiveReadEntry)
+        Owner->OnArchiveReadEntry();
+    };
+    Reader->OnError = [this](archive::TAwkMain*, const std::string& fn, const std::string&,
+                             const std::string&, int code) { Report(code, fn); };
+    Reader->OnNextVolume = [](archive::TZipCommon*, std::string&, std::string&,
+                              const std::string&, bool exists, bool& cancel) { cancel = !exists; };
+  }
+  Reader->SetArchiveFile(NativeArchive);
+  if (!Extractor || Type != Reader->ArcType()) {
+    Type = Reader->ArcType();
+    Extractor = archive::MakeExtractor(Type);
+    if (Extractor) {
+      Extractor->UseStoredDirs = false;
+      Extractor->SetDateTo = archive::TSetDate::sdOrigDate;
+      Extractor->ProgressNotify = archive::TProgressNotify::Fifteen;
+      Extractor->OnError = Reader->OnError;
+      Extractor->OnNextVolume = Reader->OnNextVolume;
+      if (auto* zip = dynamic_cast<archive::TUnZIP*>(Extractor.get()))
+        zip->OnGetPassword = [this](archive::TUnZIP*, const std::string& fn,
+                                    std::string& password, bool& tryAgain) {
+          tryAgain = false;
+          if (!Owner || !Owner->OnPassword || !Owner->Busy)
+            return;
+          std::string answer = password;
+          Owner->OnPassword(fn, answer);
+          // Cancel clears Busy; an empty answer gives up too, so a wrong password cannot loop.
+          if (Owner->Busy && !answer.empty()) {
+            password = answer;
+            tryAgain = true;
+          }
+        };
+    }
+  }
+  Reader->ShowBlankDirs = Extractor != nullptr;
+  if (Owner && Owner->OnArchiveReadBegin)
+    Owner->OnArchiveReadBegin();
+  bool ok = true;
+  try {
+    Reader->ReadArchive();
+  } catch (const EArchiveError&) {
+    ok = false; // reported through OnError
+  }
+  if (Owner && Owner->OnArchiveReadEnd)
+    Owner->OnArchiveReadEnd();
+  return ok;
+}
+
+void TARCDiskInterface::AddItem(TItem item) {
+  std::string path = item.Folder + item.Entry.EntryName();
+  if (const auto found = Paths.find(path); found != Paths.end()) {
+    TItem& existing = Items[found->second];
+    if (item.Entry.IsFolder() && existing.Entry.IsFolder()) {
+      // A stored folder entry met after its files made it: keep the one entry, now stored.
+      if (item.Stored && !existing.Stored) {
+        existing.Stored = true;
+        existing.Record = item.Record;
+        existing.Entry.Attr = item.Entry.Attr;
+      }
+      return;
+    }
+  }
+  const size_t index = Items.size();
+  Folders[item.Folder].push_back(index);
+  Paths[std::move(path)] = index;
+  Items.push_back(std::move(item));
+}
+
+void TARCDiskInterface::Collect() {
+  const archive::TArcEntry& stored = Reader->Entry();
+  const auto parts = Components(Reader->FileName());
+  if (!parts || parts->empty())
+    return;
+  const platform::TSystemTime time = EntryTime(stored);
+  std::string folder;
+  for (size_t i = 0; i + 1 < parts->size(); ++i)
+    folder += (*parts)[i] + '\\';
+  if (folder != LastFolder) {
+    // Make sure every folder on the way has an entry, even when the archive stores none.
+    LastFolder = folder;
+    std::string at;
+    for (size_t i = 0; i + 1 < parts->size(); ++i) {
+      const std::string& name = (*parts)[i];
+      if (!Paths.count(at + name)) {
+        TItem made;
+        made.Folder = at;
+        std::tie(made.Entry.Name, made.Entry.Ext) = SplitFileName(name);
+        made.Entry.Attr = 16;
+        made.Entry.Kind = TEntryKind::Folder;
+        made.Entry.Created = made.Entry.Accessed = made.Entry.Written = time;
+        AddItem(std::move(made));
+      }
+      at += name + '\\';
+    }
+  }
+
+  TItem item;
+  item.Folder = folder;
+  item.Record = stored.Index;
+  item.Stored = true;
+  std::tie(item.Entry.Name, item.Entry.Ext) = SplitFileName(parts->back());
+  item.Entry.Created = item.Entry.Accessed = item.Entry.Written = time;
+  if (stored.IsFolder) {
+    item.Entry.Attr = static_cast<uint16_t>((stored.Attributes & 0xFF) | 16);
+    item.Entry.Kind = TEntryKind::Folder;
+  } else {
+    item.Entry.Attr = static_cast<uint16_t>(stored.Attributes & 0xEF);
+    item.Entry.Size = static_cast<int64_t>(stored.Size);
+    item.Entry.PackedSize = static_cast<int64_t>(stored.PackedSize);
+    item.Entry.Kind = stored.IsLink ? TEntryKind::LinkToFile : TEntryKind::Regular;
+  }
+  AddItem(std::move(item));
+}
+
+bool TARCDiskInterface::FindFirst(std::string_view folder, TFileEntry& entry) {
+  std::string key(folder);
+  AddBackslash(key);
+  const auto found = Folders.find(key);
+  Listing = found == Folders.end() ? nullptr : &found->second;
+  Position = Listing ? Listing->size() : 0;
+  LastError = 0;
+  return FindNext(entry);
+}
+
+bool TARCDiskInterface::FindNext(TFileEntry& entry) {
+  if (!Listing || Position == 0) {
+    Listing = nullptr;
+    return false;
+  }
+  entry = Items[(*Listing)[--Position]].Entry;
+  return true;
+}
+
+bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, bool) {
+  const auto [folder, fileName] = SplitPath(name);
+  const auto [targetFolder, targetName] = SplitPath(target);
+  if (fileName != targetName)
+    return false; // an entry cannot get another name on its way out
+  const auto found = Paths.find(std::string(name));
+  if (found == Paths.end() || !Extractor)
+    return false;
+  const TItem& item = Items[found->second];
+  if (item.Entry.IsFolder() || !item.Stored)
+    return false;
+  const std::string nativeTarget = NativeOf(target);
+  const std::string nativeFolder = WithoutTrailingSlash(NativeOf(targetFolder));
+  if (nativeTarget.empty() || nativeFolder.empty())
+    return false;
+
+  struct stat st {};
+  if (::lstat(nativeTarget.c_str(), &st) == 0) {
+    bool answer = true;
+    if (Owner && Owner->OnCopyConfirm)
+      Owner->OnCopyConfirm((st.st_mode & 0200) ? 1 : 2, std::string(target), answer);
+    if (!answer)
+      return true;
+    // The old file is replaced only once the new one is complete.
+  }
+
+  const int64_t size = item.Entry.Size;
+  if (Owner && Owner->OnCopyFirstBlock)
+    Owner->OnCopyFirstBlock(Root + "\\" + std::string(name), std::string(target), size);
+  Extractor->SetArchiveFile(NativeArchive);
+  Extractor->ExtractDir = nativeFolder;
+  Extractor->FileSpec = "*.*";
+  Extractor->OnFileExists = [](archive::TUnBase*, const std::string&, int64_t, bool& accept) {
+    accept = true;
+  };
+  Extractor->OnProgress = [this, size](archive::TUnBase*, const std::string&, uint8_t percent) {
+    if (percent > 0 && Owner && Owner->OnCopyOneBlock)
+      Owner->OnCopyOneBlock(static_cast<int64_t>(std::nearbyint(double(size) * percent / 100.0)),
+                            size);
+  };
+  bool ok = true;
+  try {
+    Extractor->ExtractEntries({item.Record});
+    ok = Extractor->FailedCount() == 0;
+  } catch (const EArchiveError&) {
+    ok = false; // reported through OnError
+  }
+  ok = ok && ::lstat(nativeTarget.c_str(), &st) == 0;
+  if (Owner && Owner->OnCopyFileEnd)
+    Owner->OnCopyFileEnd();
+  return ok;
+}
+
+bool TARCDiskInterface::CreateListFile() {
+  DropListFile();
+  std::string folder = WithoutTrailingSlash(NativeOf(WorkFolder));
+  if (folder.empty()) {
+    if (Owner && Owner->OnCopyError)
+      Owner->OnCopyError(5, "No work folder is set for the archiver's list file.");
+    return false;
+  }
+  ::mkdir(folder.c_str(), 0700);
+  for (unsigned n = 0; n < 100000; ++n) {
+    const std::string path = folder + "/files" + std::to_string(n) + ".lst";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST)
+        continue;
+      break;
+    }
+    List = ::fdopen(fd, "w");
+    if (!List) {
+      ::close(fd);
+      ::unlink(path.c_str());
+      break;
+    }
+    ListPath = path;
+    ListLines = 0;
+    return true;
+  }
+  if (Owner && Owner->OnCopyError)
+    Owner->OnCopyError(5, "Cannot create a list file in " + folder + ": " + std::strerror(errno));
+  return false;
+}
+
+void TARCDiskInterface::DropListFile() {
+  if (List) {
+    std::fclose(List);
+    List = nullptr;
+  }
+  if (!ListPath.empty()) {
+    ::unlink(ListPath.c_str());
+    ListPath.clear();
+  }
+}
+
+bool TARCDiskInterface::BeginCopyIn(std::string_view sourceFolder, std::string_view, int,
+                                    bool move) {
+  LongNames = false;
+  OemCommand = false;
+  bool unused = false;
+  if (Owner && Owner->OnArchiveMode)
+    Owner->OnArchiveMode(static_cast<int>(Type), LongNames, OemCommand, unused);
+  SourceFolder.assign(sourceFolder);
+  AddBackslash(SourceFolder);
+  MoveRun = move;
+  SubFolders = false;
+  return CreateListFile();
+}
+
+bool TARCDiskInterface::CopyIn(std::string_view source, std::string_view, bool) {
+  // Names go into the list relative to the source folder, which is the archiver's working folder.
+  if (!List || source.size() <= SourceFolder.size() ||
+      source.substr(0, SourceFolder.size()) != SourceFolder)
+    return false;
+  std::string rest(source.substr(SourceFolder.size()));
+  while (!rest.empty() && rest.front() == '\\')
+    rest.erase(rest.begin());
+  if (rest.empty() || rest.find('\n') != std::string::npos)
+    return false; // a name with a line break cannot be written as one line of the list
+  for (char& c : rest)
+    if (c == '\\')
+      c = '/';
+  if (rest.find('/') != std::string::npos)
+    SubFolders = true;
+  std::fputs(rest.c_str(), List);
+  std::fputc('\n', List);
+  ++ListLines;
+  return false;
+}
+
+bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
+  bool flushed = std::fflush(List) == 0;
+  flushed = std::fclose(List) == 0 && flushed;
+  List = nullptr;
+  if (flushed && ListLines == 0) {
+    DropListFile(); // nothing to do: the archive stays as it is
+    return true;
+  }
+  std::string commandTemplate = DefaultArchiverCommand(ArchiverTypeOf(Type, Root), mode);
+  if (Owner && Owner->OnArchiveParameters)
+    Owner->OnArchiveParameters(static_cast<int>(Type), mode, 255, commandTemplate);
+  const auto command = BuildArchiverCommand(commandTemplate, NativeArchive, ListPath);
+  bool ok = false;
+  std::string failure;
+  if (!flushed) {
+    failure = "Cannot write the list file " + ListPath + ": " + std::strerror(errno);
+  } else if (!command) {
+    failure = "No archiver is set for " + std::string(archive::ArcTypeName(Type)) +
+              " archives; the archive was not changed.";
+  } else {
+    const std::string log = WithoutTrailingSlash(NativeOf(WorkFolder)) + "/archiver.log";
+    const platform::TRunResult run =
+        platform::RunAndWait(command->Program, command->Args, workFolder, log, [this] {
+          if (Owner && Owner->OnArchiverWait)
+            Owner->OnArchiverWait();
+        });
+    if (run.Launch == platform::TLaunchResult::NotFound)
+      failure = "The archiver \"" + command->Program + "\" was not found. Install it or change "
+                "the archiver's command line; the archive was not changed.";
+    else if (run.Launch == platform::TLaunchResult::Failed)
+      failure = "The archiver \"" + command->Program + "\" could not be started: " +
+                std::strerror(run.Error);
+    else if (run.Signal != 0)
+      failure = "The archiver \"" + command->Program + "\" was stopped by signal " +
+                std::to_string(run.Signal) + "." + LogTail(log);
+    else if (run.ExitCode != 0)
+      failure = "The archiver \"" + command->Program + "\" failed with exit status " +
+                std::to_string(run.ExitCode) + "." + LogTail(log);
+    else
+      ok = true;
+  }
+  DropListFile();
+  if (!ok && Owner && Owner->OnCopyError)
+    Owner->OnCopyError(5, failure);
+  ReadDirectory();
+  return ok;
+}
+
+bool TARCDiskInterface::EndCopyIn() {
+  if (!List)
+    return false;
+  const int mode = (MoveRun ? amMove : amAdd) + (SubFolders ? 1 : 0);
+  return RunArchiver(mode, WithoutTrailingSlash(NativeOf(SourceFolder)));
+}
+
+bool TARCDiskInterface::BeginDelete() {
+  LongNames = false;
+  OemCommand = false;
+  bool unused = false;
+  if (Owner && Owner->OnArchiveMode)
+    Owner->OnArchiveMode(static_cast<int>(Type), LongNames, OemCommand, unused);
+  return CreateListFile();
+}
+
+bool TARCDiskInterface::DeleteFile(std::string_view name) {
+  if (!List)
+    return false;
+  const auto found = Paths.find(std::string(name));
+  if (found == Paths.end() || name.find('\n') != std::string_view::npos)
+    return false;
+  std::string line(name);
+  for (char& c : line)
+    if (c == '\\')
+      c = '/';
+  std::fputs(line.c_str(), List);
+  std::fputc('\n', List);
+  ++ListLines;
+  return true;
+}
+
+bool TARCDiskInterface::RemoveDir(std::string_view name) {
+  // A folder the archive stores as an entry of its own goes too; one that exists only through
+  // its files is gone with them.
+  const auto found = Paths.find(std::string(name));
+  if (!List || found == Paths.end() || !Items[found->second].Stored)
+    return false;
+  return DeleteFile(name);
+}
+
+bool TARCDiskInterface::EndDelete() {
+  if (!List)
+    return false;
+  const size_t slash = NativeArchive.rfind('/');
+  return RunArchiver(amDelete, NativeArchive.substr(0, slash == 0 ? 1 : slash));
+}
+
+} // namespace corvane

@@ -1,0 +1,98 @@
+// TARCDiskInterface: the file source over the inside of an archive file.
+//
+// The archive's directory is read once, when the source is made, and kept as a list of entries
+// with their folders inside the archive; every folder that holds files is listed, whether or not
+// the archive stores an entry for it. Taking a file out runs the extractor of the archive's
+// detected type on exactly that entry (chosen by its place in the archive, never by a name mask,
+// which could match other entries). Putting files in and deleting them runs an outside archiver
+// with a list file naming the files, and the directory is read again afterwards.
+//
+// The archiver runs from an argument list, never a shell; its output goes to "archiver.log" in the
+// work folder, and a missing archiver or one that fails is reported (an archive holds the user's
+// data: silence would be a failure reported as success). What happens to the files of a move is
+// the archiver's business, and it keeps them unless it archived them.
+//
+// Library faults and archiver failures reach the owner's OnCopyError with kind 5 and a message.
+#pragma once
+
+#include "archive/archive_types.h"
+#include "model/disk_interface.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace corvane {
+
+namespace archive {
+class TUnBase;
+class TZipTV;
+} // namespace archive
+
+class TARCDiskInterface final : public TDiskInterface {
+public:
+  // Reads the archive's directory. A file that does not exist gives an empty source (an archive
+  // about to be made); nothing (after the fault was reported) when the archive cannot be read.
+  static std::unique_ptr<TARCDiskInterface> Open(TBrowser* owner, std::string_view archivePath);
+  ~TARCDiskInterface() override;
+
+  bool FindFirst(std::string_view folder, TFileEntry& entry) override;
+  bool FindNext(TFileEntry& entry) override;
+  bool CopyOut(std::string_view name, std::string_view target, bool move) override;
+  bool BeginCopyIn(std::string_view sourceFolder, std::string_view targetFolder, int kind,
+                   bool move) override;
+  bool CopyIn(std::string_view source, std::string_view name, bool move) override;
+  bool EndCopyIn() override;
+  bool BeginDelete() override;
+  bool DeleteFile(std::string_view name) override;
+  bool EndDelete() override;
+  bool RemoveDir(std::string_view name) override;
+
+  archive::TArcType ArchiveType() const { return Type; }
+  // Folder for the list files and the archiver's log (a model path); the owner's WorkFolder.
+  std::string WorkFolder;
+
+private:
+  struct TItem {
+    TFileEntry Entry;
+    std::string Folder;   // inside the archive, "" or ending in "\"
+    uint64_t Record = 0;  // the entry's place in the archive, for extracting exactly it
+    bool Stored = false;  // the archive holds an entry for it (folders may exist only by files)
+  };
+
+  TARCDiskInterface(TBrowser* owner, std::string archivePath);
+  // Reads the directory into the item list; false after reporting when the archive is unreadable.
+  bool ReadDirectory();
+  void Collect();
+  void AddItem(TItem item);
+  void Report(int code, const std::string& name);
+  bool CreateListFile();
+  bool RunArchiver(int mode, const std::string& workFolder);
+  void DropListFile();
+
+  std::string NativeArchive;
+  archive::TArcType Type = archive::TArcType::atNA;
+  std::unique_ptr<archive::TZipTV> Reader;
+  std::unique_ptr<archive::TUnBase> Extractor;
+
+  std::vector<TItem> Items;                                     // in the archive's order
+  std::unordered_map<std::string, std::vector<size_t>> Folders; // folder → items, archive order
+  std::unordered_map<std::string, size_t> Paths;                // folder + name → item
+  std::string LastFolder;
+  const std::vector<size_t>* Listing = nullptr; // the folder being enumerated, walked backwards
+  size_t Position = 0;
+
+  // The copy-in or delete run in progress.
+  bool LongNames = false;
+  bool OemCommand = false;
+  bool MoveRun = false;
+  bool SubFolders = false;
+  std::string SourceFolder; // model path ending in "\"
+  std::string ListPath;     // native
+  std::FILE* List = nullptr;
+  int ListLines = 0;
+};
+
+} // namespace corvane

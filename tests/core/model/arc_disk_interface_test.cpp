@@ -1,0 +1,403 @@
+#include "listing.h"
+#include "model/arc_disk_interface.h"
+#include "model/archiver_command.h"
+#include "model/browser.h"
+#include "platform/launcher.h"
+#include "temp_folder.h"
+#include "zip_writer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+using test::Listing;
+using test::Names;
+using test::ReadFile;
+using test::TTempFolder;
+using test::TZipArchive;
+using test::TZipItem;
+
+constexpr uint32_t April11Noon = 0x5A8B6000; // 2025-04-11 12:00:00
+
+bool Exists(const std::string& native) {
+  struct stat st {};
+  return ::lstat(native.c_str(), &st) == 0;
+}
+
+// A folder with archives in it, a browser over it and the messages it reported.
+struct TArchiveFixture {
+  TArchiveFixture() {
+    Browser.SortMode = smName;
+    Browser.FoldersFirst = true;
+    Browser.WorkFolder = Dir.Model() + "work\\";
+    Browser.OnCopyError = [this](int kind, const std::string& text) {
+      Errors.push_back(std::to_string(kind) + " " + text);
+    };
+  }
+  std::string MakeZip(const std::string& name, std::vector<TZipItem> items) {
+    const std::string native = Dir.Native(name);
+    test::WriteFile(native, test::BuildZip(TZipArchive(std::move(items))));
+    return native;
+  }
+  void OpenFolder(std::string_view rel = "") {
+    ASSERT_TRUE(Browser.SetRoot("C:\\", 0, Dir.Rel() + std::string(rel)));
+  }
+  bool Enter(const std::string& name) {
+    Browser.Cursor = Browser.FindEntry(name);
+    return Browser.OpenSource(skArchive, Dir.Model() + name, "");
+  }
+  bool ErrorSays(std::string_view text) const {
+    for (const std::string& error : Errors)
+      if (error.find(text) != std::string::npos)
+        return true;
+    return false;
+  }
+
+  TTempFolder Dir;
+  TBrowser Browser;
+  std::vector<std::string> Errors;
+};
+
+TEST(ArchiveSource, ListsFoldersOnceWithSizesAndDatesAndGoesUpToTheArchive) {
+  TArchiveFixture f;
+  TZipItem folder("docs/", "");
+  folder.Attributes = 16;
+  f.MakeZip("a.zip", {TZipItem("docs/a.txt", "alpha"), TZipItem("docs/sub/b.txt", "bravo!"),
+                      folder, TZipItem("top.txt", "12345").WithTime(April11Noon)});
+  test::WriteFile(f.Dir.File("other.txt"), "x");
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.zip"));
+  EXPECT_EQ(f.Browser.SourceKind(), skArchive);
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "docs", "top.txt"}));
+  const TFileEntry* top = f.Browser.GetEntry(f.Browser.FindEntry("top.txt"));
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(top->Size, 5);
+  EXPECT_EQ(top->Written, (platform::TSystemTime{2025, 4, 0, 11, 12, 0, 0, 0}));
+  EXPECT_TRUE(f.Browser.IsFolder(f.Browser.FindEntry("docs")));
+
+  ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("docs")));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "sub", "a.txt"}));
+  EXPECT_EQ(f.Browser.GetEntry(f.Browser.FindEntry("a.txt"))->Size, 5);
+  ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("sub")));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "b.txt"}));
+
+  ASSERT_TRUE(f.Browser.GoUp());
+  EXPECT_EQ(f.Browser.EntryName(f.Browser.Cursor), "sub");
+  ASSERT_TRUE(f.Browser.GoUp());
+  EXPECT_EQ(f.Browser.EntryName(f.Browser.Cursor), "docs");
+  ASSERT_TRUE(f.Browser.GoUp()); // out of the archive, onto it
+  EXPECT_EQ(f.Browser.SourceKind(), skFolder);
+  EXPECT_EQ(f.Browser.EntryName(f.Browser.Cursor), "a.zip");
+  EXPECT_TRUE(f.Errors.empty());
+}
+
+TEST(ArchiveSource, DamagedOrForeignArchiveIsReportedAndNotEntered) {
+  for (const std::string& bytes :
+       {std::string("PK\3\4 this is no archive at all"), std::string("plain text named .zip"),
+        test::BuildZip(TZipArchive({TZipItem("a.txt", "alpha")})).substr(0, 40)}) {
+    TArchiveFixture f;
+    test::WriteFile(f.Dir.Native("bad.zip"), bytes);
+    f.OpenFolder();
+    EXPECT_FALSE(f.Enter("bad.zip"));
+    EXPECT_EQ(f.Browser.SourceKind(), skFolder);
+    EXPECT_EQ(Listing(f.Browser), (Names{"..", "bad.zip"}));
+    ASSERT_FALSE(f.Errors.empty());
+    EXPECT_EQ(f.Errors.front().substr(0, 2), "5 ");
+  }
+}
+
+TEST(ArchiveSource, CopiesOutExactlyTheChosenEntry) {
+  TArchiveFixture f;
+  f.MakeZip("a.zip", {TZipItem("a*.txt", "star"), TZipItem("ab.txt", "plain"),
+                      TZipItem("bad.txt", "damaged").WithStatedCrc(1),
+                      TZipItem("docs/deep.txt", "deep")});
+  f.Dir.Folder("out");
+  test::WriteFile(f.Dir.Native("out/bad.txt"), "old contents");
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.zip"));
+  TDiskInterface& source = *f.Browser.CurrentSource();
+  const std::string out = f.Dir.Model() + "out\\";
+
+  EXPECT_TRUE(source.CopyOut("a*.txt", out + "a*.txt", false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/a*.txt")), "star");
+  EXPECT_FALSE(Exists(f.Dir.Native("out/ab.txt"))); // a name is no mask here
+  EXPECT_TRUE(source.CopyOut("docs\\deep.txt", out + "deep.txt", false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/deep.txt")), "deep");
+
+  EXPECT_FALSE(source.CopyOut("ab.txt", out + "renamed.txt", false));
+  EXPECT_FALSE(source.CopyOut("missing.txt", out + "missing.txt", false));
+  EXPECT_FALSE(Exists(f.Dir.Native("out/renamed.txt")));
+
+  // A damaged entry fails with the library's reason, and the file it would replace stays.
+  EXPECT_FALSE(source.CopyOut("bad.txt", out + "bad.txt", false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/bad.txt")), "old contents");
+  EXPECT_TRUE(f.ErrorSays("5 "));
+
+  // Declining to overwrite keeps the old file and counts as done.
+  test::WriteFile(f.Dir.Native("out/ab.txt"), "mine");
+  f.Browser.OnCopyConfirm = [](int kind, const std::string&, bool& answer) {
+    EXPECT_EQ(kind, 1);
+    answer = false;
+  };
+  EXPECT_TRUE(source.CopyOut("ab.txt", out + "ab.txt", false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/ab.txt")), "mine");
+}
+
+TEST(ArchiveSource, CopyEngineTakesFilesAndFoldersOut) {
+  TArchiveFixture f;
+  f.MakeZip("a.zip", {TZipItem("docs/a.txt", "alpha"), TZipItem("docs/sub/b.txt", "bravo"),
+                      TZipItem("c.txt", "charlie")});
+  f.Dir.Folder("out");
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.zip"));
+  f.Browser.ToggleMark(f.Browser.FindEntry("docs"));
+  f.Browser.ToggleMark(f.Browser.FindEntry("c.txt"));
+  ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "out", true));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/docs/a.txt")), "alpha");
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/docs/sub/b.txt")), "bravo") << testing::PrintToString(f.Errors);
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/c.txt")), "charlie");
+  EXPECT_EQ(f.Browser.SelectedCount(), 0);
+  // A move out of an archive leaves the archive as it was.
+  ASSERT_TRUE(f.Browser.Refresh());
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "docs", "c.txt"}));
+}
+
+TEST(ArchiveSource, ArchiveInsideAnArchiveOpensFromItsCopyAndGoesBack) {
+  TArchiveFixture f;
+  const std::string inner = test::BuildZip(TZipArchive({TZipItem("in.txt", "inside")}));
+  f.MakeZip("outer.zip", {TZipItem("nest/inner.zip", inner)});
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("outer.zip"));
+  ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("nest")));
+  const std::string copy = f.Browser.WorkFolder + "inner.zip";
+  f.Dir.Folder("work");
+  ASSERT_TRUE(f.Browser.CurrentSource()->CopyOut("nest\\inner.zip", copy, false));
+  f.Browser.Cursor = f.Browser.FindEntry("inner.zip");
+  ASSERT_TRUE(f.Browser.OpenSource(skArchive, copy, ""));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "in.txt"}));
+  ASSERT_TRUE(f.Browser.GoUp());
+  EXPECT_EQ(f.Browser.SourceKind(), skArchive);
+  EXPECT_EQ(f.Browser.RelPath(), "nest\\");
+  EXPECT_EQ(f.Browser.EntryName(f.Browser.Cursor), "inner.zip");
+}
+
+TEST(ArchiverCommand, TemplatesBecomeArgumentLists) {
+  struct Case {
+    const char* Template;
+    std::vector<std::string> Args; // after the program
+  };
+  const std::string archive = "/x/my archive.zip";
+  const std::string list = "/t/files 0.lst";
+  for (const Case& c : {
+           Case{"rar a % @", {"a", archive, "@" + list}},
+           Case{"arj d % !", {"d", archive, "!" + list}},
+           Case{"7zz a -tzip -sdel % @", {"a", "-tzip", "-sdel", archive, "@" + list}},
+           Case{"zz x", {"x", archive, list}},          // no "%": archive and list appended
+           Case{"zz a %", {"a", archive, list}},        // nothing after "%"
+           Case{"zz a % -r @", {"a", archive, "-r", "@" + list}},
+           Case{"zz a % @ ", {"a", archive, "@", list}}, // a blank keeps the list apart
+       }) {
+    const auto command = BuildArchiverCommand(c.Template, archive, list);
+    ASSERT_TRUE(command) << c.Template;
+    EXPECT_EQ(command->Args, c.Args) << c.Template;
+  }
+  EXPECT_FALSE(BuildArchiverCommand("  % @", archive, list));
+  EXPECT_FALSE(BuildArchiverCommand("", archive, list));
+}
+
+// An archiver stand-in: it records its arguments, working folder and list file, prints a line to
+// stderr and ends with the given status, changing nothing.
+struct TStubArchiver {
+  TStubArchiver(TTempFolder& dir, int status) : Dir(dir) {
+    Path = dir.Native("bin/stubarc");
+    dir.Folder("bin");
+    dir.Folder("record");
+    test::WriteFile(Path, "#!/bin/sh\n"
+                          "rec='" + dir.Native("record") + "'\n"
+                          "printf '%s\\n' \"$@\" > \"$rec/args\"\n"
+                          "pwd > \"$rec/cwd\"\n"
+                          "for a in \"$@\"; do f=${a#[@!]}; case $f in *.lst) cat \"$f\" > "
+                          "\"$rec/list\";; esac; done\n"
+                          "echo 'stub: disk full' >&2\n"
+                          "exit " + std::to_string(status) + "\n");
+    ::chmod(Path.c_str(), 0755);
+  }
+  std::string Args() const { return ReadFile(Dir.Native("record/args")); }
+  std::string Cwd() const { return ReadFile(Dir.Native("record/cwd")); }
+  std::string List() const { return ReadFile(Dir.Native("record/list")); }
+
+  TTempFolder& Dir;
+  std::string Path;
+};
+
+// Copying into an archive: a source browser over "src" and the fixture's browser in the archive.
+struct TCopyInFixture : TArchiveFixture {
+  explicit TCopyInFixture(int status = 0) : Stub(Dir, status) {
+    Archive = MakeZip("a.zip", {TZipItem("old.txt", "old")});
+    test::WriteFile(Dir.File("src/a.txt"), "alpha");
+    test::WriteFile(Dir.File("src/tree/b.txt"), "bravo");
+    Source.SortMode = smName;
+    EXPECT_TRUE(Source.SetRoot("C:\\", 0, Dir.Rel() + "src"));
+    OpenFolder();
+    EXPECT_TRUE(Enter("a.zip"));
+    Browser.OnArchiveParameters = [this](int type, int mode, int, std::string& text) {
+      Modes.push_back(mode);
+      EXPECT_EQ(type, static_cast<int>(archive::TArcType::atZIP));
+      text = Template(mode);
+    };
+  }
+  std::function<std::string(int)> Template = [this](int mode) {
+    return Stub.Path + (mode == amDelete ? " d % !" : " a -x % @");
+  };
+
+  TStubArchiver Stub;
+  std::string Archive;
+  TBrowser Source;
+  std::vector<int> Modes;
+};
+
+TEST(ArchiveSource, AddsThroughTheArchiverWithAListFileInTheSourceFolder) {
+  TCopyInFixture f;
+  f.Dir.Folder("work");
+  test::WriteFile(f.Dir.Native("work/files0.lst"), "someone else's");
+  f.Source.ToggleMark(f.Source.FindEntry("a.txt"));
+  f.Source.ToggleMark(f.Source.FindEntry("tree"));
+  ASSERT_TRUE(f.Source.CopyToBrowser(f.Browser, false));
+  EXPECT_EQ(f.Modes, (std::vector<int>{amAddFolders}));
+  const std::string list = f.Dir.Native("work/files1.lst");
+  EXPECT_EQ(f.Stub.Args(), "a\n-x\n" + f.Archive + "\n@" + list + "\n");
+  EXPECT_EQ(f.Stub.Cwd(), f.Dir.Native("src") + "\n");
+  EXPECT_EQ(f.Stub.List(), "a.txt\ntree/b.txt\n");
+  EXPECT_FALSE(Exists(list)); // removed after the run
+  EXPECT_EQ(ReadFile(f.Dir.Native("work/files0.lst")), "someone else's");
+  EXPECT_EQ(ReadFile(f.Dir.Native("work/archiver.log")), "stub: disk full\n");
+  EXPECT_TRUE(f.Errors.empty());
+}
+
+TEST(ArchiveSource, DeletesThroughTheArchiverAndReadsTheArchiveAgain) {
+  TCopyInFixture f;
+  f.Browser.Cursor = f.Browser.FindEntry("old.txt");
+  f.Browser.DeleteSelection();
+  EXPECT_EQ(f.Modes, (std::vector<int>{amDelete}));
+  const std::string args = f.Stub.Args();
+  EXPECT_EQ(args.substr(0, 2 + f.Archive.size() + 2), "d\n" + f.Archive + "\n!");
+  EXPECT_EQ(f.Stub.List(), "old.txt\n");
+  EXPECT_EQ(f.Stub.Cwd(), f.Dir.Path() + "\n");
+  // The stub changed nothing, and the listing read again says so.
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "old.txt"}));
+}
+
+TEST(ArchiveSource, ArchiverFailuresAreReportedAndTheSourcesKept) {
+  struct Case {
+    const char* Name;
+    int Status;
+    std::string Template; // "" for the stub's
+    const char* Message;
+  };
+  for (const Case& c : {Case{"fails", 3, "", "failed with exit status 3"},
+                        Case{"missing", 0, "no-such-archiver-here a % @", "was not found"},
+                        Case{"no program", 0, " % @", "No archiver is set"}}) {
+    TCopyInFixture f(c.Status);
+    if (!c.Template.empty())
+      f.Template = [&c](int) { return c.Template; };
+    const std::string before = ReadFile(f.Archive);
+    f.Source.ToggleMark(f.Source.FindEntry("a.txt"));
+    ASSERT_TRUE(f.Source.CopyToBrowser(f.Browser, true)) << c.Name;
+    EXPECT_EQ(f.Modes, (std::vector<int>{amMove})) << c.Name;
+    EXPECT_TRUE(f.ErrorSays(c.Message)) << c.Name;
+    if (c.Status == 3) {
+      EXPECT_TRUE(f.ErrorSays("stub: disk full")) << "the log's tail is in the message";
+    }
+    EXPECT_EQ(ReadFile(f.Dir.Native("src/a.txt")), "alpha") << c.Name;
+    EXPECT_EQ(ReadFile(f.Archive), before) << c.Name;
+    EXPECT_EQ(Listing(f.Browser), (Names{"..", "old.txt"})) << c.Name;
+  }
+}
+
+TEST(ArchiveSource, ArchiveTypesWithoutAnArchiverRefuseToChange) {
+  TArchiveFixture f;
+  f.Dir.Folder("src");
+  test::WriteFile(f.Dir.File("src/a.txt"), "alpha");
+  // A TAR with one file, by hand: a ustar header and one block of data.
+  std::string tar(1536, '\0');
+  tar.replace(0, 5, "x.txt");
+  tar.replace(100, 7, "0000644");
+  tar.replace(124, 11, "00000000001");
+  tar.replace(136, 11, "14000000000");
+  tar[156] = '0';
+  tar.replace(257, 6, std::string("ustar\0", 6));
+  tar.replace(263, 2, "00");
+  tar.replace(148, 8, "        ");
+  unsigned sum = 0;
+  for (size_t i = 0; i < 512; ++i)
+    sum += static_cast<unsigned char>(tar[i]);
+  char field[8];
+  std::snprintf(field, sizeof field, "%06o", sum);
+  tar.replace(148, 7, std::string(field, 6) + '\0');
+  tar[512] = 'x';
+  test::WriteFile(f.Dir.Native("x.tar"), tar);
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("x.tar"));
+  ASSERT_EQ(Listing(f.Browser), (Names{"..", "x.txt"}));
+  TBrowser source;
+  ASSERT_TRUE(source.SetRoot("C:\\", 0, f.Dir.Rel() + "src"));
+  source.Cursor = source.FindEntry("a.txt");
+  ASSERT_TRUE(source.CopyToBrowser(f.Browser, true));
+  EXPECT_TRUE(f.ErrorSays("No archiver is set for atTAR")) << testing::PrintToString(f.Errors);
+  EXPECT_EQ(ReadFile(f.Dir.Native("src/a.txt")), "alpha");
+}
+
+// The real archiver, when it is installed.
+TEST(ArchiveSource, RealArchiverAddsMovesAndDeletes) {
+  if (platform::FindOnPath("7zz").empty())
+    GTEST_SKIP() << "7zz is not installed";
+  TArchiveFixture f;
+  f.MakeZip("a.zip", {TZipItem("old.txt", "old")});
+  test::WriteFile(f.Dir.File("src/a.txt"), "alpha");
+  test::WriteFile(f.Dir.File("src/tree/b.txt"), "bravo");
+  test::WriteFile(f.Dir.File("src/moved.txt"), "moved");
+  TBrowser source;
+  source.SortMode = smName;
+  ASSERT_TRUE(source.SetRoot("C:\\", 0, f.Dir.Rel() + "src"));
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.zip"));
+
+  source.ToggleMark(source.FindEntry("a.txt"));
+  source.ToggleMark(source.FindEntry("tree"));
+  ASSERT_TRUE(source.CopyToBrowser(f.Browser, false));
+  EXPECT_TRUE(f.Errors.empty()) << (f.Errors.empty() ? "" : f.Errors.front());
+  ASSERT_TRUE(f.Browser.ReadFolder());
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "tree", "a.txt", "old.txt"}));
+  ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("tree")));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "b.txt"}));
+  ASSERT_TRUE(f.Browser.GoUp());
+
+  ASSERT_TRUE(source.ReadFolder());
+  source.Cursor = source.FindEntry("moved.txt");
+  ASSERT_TRUE(source.CopyToBrowser(f.Browser, true));
+  EXPECT_FALSE(Exists(f.Dir.Native("src/moved.txt")));
+  EXPECT_TRUE(Exists(f.Dir.Native("src/a.txt")));
+
+  f.Browser.Refresh();
+  f.Browser.ToggleMark(f.Browser.FindEntry("old.txt"));
+  f.Browser.ToggleMark(f.Browser.FindEntry("tree"));
+  f.Browser.DeleteSelection();
+  EXPECT_TRUE(f.Errors.empty()) << (f.Errors.empty() ? "" : f.Errors.front());
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "a.txt", "moved.txt"}));
+  f.Dir.Folder("out");
+  ASSERT_TRUE(f.Browser.CurrentSource()->CopyOut("moved.txt", f.Dir.Model() + "out\\moved.txt",
+                                                 false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/moved.txt")), "moved");
+}
+
+} // namespace
+} // namespace corvane
