@@ -1,0 +1,187 @@
+#include "fileops/copy_form.h"
+#include "main/asker.h"
+#include "main/main_form.h"
+#include "model/archiver_command.h"
+#include "panels/file_panel.h"
+#include "platform/launcher.h"
+#include "scripted_asker.h"
+#include "temp_folder.h"
+#include "zip_writer.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace corvane {
+namespace {
+
+using test::ReadFile;
+using test::TTempFolder;
+using test::TZipArchive;
+using test::TZipItem;
+namespace fs = std::filesystem;
+
+std::vector<std::string> Names(const TFPanel* panel) {
+  std::vector<std::string> names;
+  for (int i = 1; i <= panel->Browser.Count(); ++i)
+    names.push_back(panel->Browser.EntryName(i));
+  return names;
+}
+
+// The main window with its left panel over "d", where the archives are, and the right one over
+// "src", whose files can be copied into them.
+struct TArchivePanelFixture {
+  TArchivePanelFixture() {
+    Dir.Folder("d");
+    test::WriteFile(Dir.File("src/new.txt"), "new file");
+    TAsker::Replace(&Asker);
+    Form.Settings.ConfirmDelete = false;
+    for (auto [panel, folder] :
+         {std::pair{Left(), "d"}, std::pair{Form.RightPanel(), "src"}}) {
+      panel->Settings.Path = QString::fromStdString(Dir.Model() + folder);
+      panel->Settings.SortMode = smName;
+      panel->InitFromPath();
+      panel->resize(300, 300);
+      panel->LayoutAndPaint();
+    }
+  }
+  ~TArchivePanelFixture() { TAsker::Replace(nullptr); }
+  TFPanel* Left() { return Form.LeftPanel(); }
+  void Zip(const std::string& name, std::vector<TZipItem> items) {
+    test::WriteFile(Dir.Native("d/" + name), test::BuildZip(TZipArchive(std::move(items))));
+    Left()->Browser.Refresh();
+  }
+  // Opens an entry of the left panel as Enter does.
+  void Open(const std::string& name) {
+    const int index = Left()->Browser.FindEntry(name);
+    ASSERT_GT(index, 0) << name;
+    Left()->ShowCursorAt(0, index - 1);
+    Left()->OpenCurrent();
+  }
+  std::string CursorName() { return Left()->Browser.EntryName(Left()->CursorIndex()); }
+
+  TTempFolder Dir;
+  test::TScriptedAsker Asker;
+  TForm1 Form;
+};
+
+TEST(ArchivePanel, EntersAZipAsFoldersAndComesBackOntoIt) {
+  TArchivePanelFixture f;
+  f.Zip("a.zip", {TZipItem("docs/a.txt", "alpha"), TZipItem("top.txt", "12345")});
+  f.Open("a.zip");
+  EXPECT_EQ(f.Left()->Browser.SourceKind(), skArchive);
+  EXPECT_EQ(f.Left()->ArchiveTypeName, "ZIP");
+  EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "docs", "top.txt"}));
+  f.Open("docs");
+  EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "a.txt"}));
+  f.Open("..");
+  f.Open("..");
+  EXPECT_EQ(f.Left()->Browser.SourceKind(), skFolder);
+  EXPECT_EQ(f.CursorName(), "a.zip");
+  EXPECT_TRUE(f.Asker.Errors.empty());
+}
+
+TEST(ArchivePanel, ADamagedArchiveIsReportedAndThePanelStaysUsable) {
+  TArchivePanelFixture f;
+  test::WriteFile(f.Dir.Native("d/bad.zip"), "PK\3\4 but nothing that follows is an archive");
+  test::WriteFile(f.Dir.Native("d/other.txt"), "x");
+  f.Left()->Browser.Refresh();
+  f.Open("bad.zip");
+  ASSERT_EQ(f.Asker.Errors.size(), 1u);
+  EXPECT_EQ(f.Left()->Browser.SourceKind(), skFolder);
+  EXPECT_EQ(f.CursorName(), "bad.zip");
+  f.Left()->ShowCursorAt(0, f.Left()->Browser.FindEntry("other.txt") - 1);
+  EXPECT_EQ(f.CursorName(), "other.txt");
+}
+
+TEST(ArchivePanel, AnArchiveInsideAnArchiveIsEnteredThroughATemporaryCopy) {
+  TArchivePanelFixture f;
+  const std::string inner = test::BuildZip(TZipArchive({TZipItem("in.txt", "inside")}));
+  f.Zip("outer.zip", {TZipItem("inner.zip", inner), TZipItem("broken.zip", "PK\3\4 junk")});
+  f.Open("outer.zip");
+  f.Open("inner.zip");
+  EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "in.txt"}));
+  f.Open("..");
+  EXPECT_EQ(f.Left()->Browser.SourceKind(), skArchive);
+  EXPECT_EQ(f.CursorName(), "inner.zip");
+  // A nested archive that cannot be read leaves the panel inside the outer one.
+  f.Open("broken.zip");
+  EXPECT_FALSE(f.Asker.Errors.empty());
+  EXPECT_EQ(f.Left()->Browser.RootPath(), f.Dir.Model() + "d\\outer.zip");
+}
+
+// An archiver stand-in that records its arguments and fails or succeeds as told.
+std::string StubArchiver(TTempFolder& dir, int status) {
+  const std::string path = dir.Native("bin/stubarc");
+  dir.Folder("bin");
+  test::WriteFile(path, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + dir.Native("bin/args") +
+                            "'\necho 'stub: cannot write' >&2\nexit " + std::to_string(status) +
+                            "\n");
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+TEST(ArchivePanel, CopyingIntoAnArchivePanelRunsTheArchiverAndReportsItsFailure) {
+  for (const int status : {0, 2}) {
+    TArchivePanelFixture f;
+    f.Zip("a.zip", {TZipItem("old.txt", "old")});
+    const std::string stub = StubArchiver(f.Dir, status);
+    f.Open("a.zip");
+    f.Left()->Browser.OnArchiveParameters = [&stub](int, int mode, int, std::string& text) {
+      text = stub + (mode == amDelete ? " d % @" : " a % @");
+    };
+    // Copy from the right panel into the archive shown on the left.
+    f.Form.SetActive(QStringLiteral("Right"), f.Form.RightPanel(), QString());
+    TFPanel* source = f.Form.RightPanel();
+    source->ShowCursorAt(0, source->Browser.FindEntry("new.txt") - 1);
+    TFormCopy form(&f.Form);
+    form.FormActivate();
+    form.Button1Click();
+    const std::string args = ReadFile(f.Dir.Native("bin/args"));
+    EXPECT_EQ(args.substr(0, 2 + f.Dir.Native("d/a.zip").size()), "a\n" + f.Dir.Native("d/a.zip"))
+        << status;
+    EXPECT_EQ(f.Asker.Errors.size(), status == 0 ? 0u : 1u);
+    if (status != 0) {
+      EXPECT_TRUE(f.Asker.Errors.front().contains(QStringLiteral("exit status 2")));
+      EXPECT_TRUE(f.Asker.Errors.front().contains(QStringLiteral("stub: cannot write")));
+    }
+    EXPECT_EQ(ReadFile(f.Dir.Native("src/new.txt")), "new file");
+  }
+}
+
+TEST(ArchivePanel, DeletingInsideAnArchiveGoesToTheArchiverEvenWithTheTrashOn) {
+  TArchivePanelFixture f;
+  f.Form.Settings.DelToRecycle = true;
+  f.Zip("a.zip", {TZipItem("old.txt", "old")});
+  const std::string stub = StubArchiver(f.Dir, 0);
+  f.Open("a.zip");
+  f.Left()->Browser.OnArchiveParameters = [&stub](int, int, int, std::string& text) {
+    text = stub + " d % @";
+  };
+  f.Left()->ShowCursorAt(0, f.Left()->Browser.FindEntry("old.txt") - 1);
+  f.Form.RunCommand("Delete");
+  EXPECT_EQ(ReadFile(f.Dir.Native("bin/args")).substr(0, 2), "d\n");
+  EXPECT_TRUE(f.Asker.Errors.empty());
+}
+
+TEST(ArchivePanel, TheRealArchiverAddsToAZipShownInAPanel) {
+  if (platform::FindOnPath("7zz").empty())
+    GTEST_SKIP() << "7zz is not installed";
+  TArchivePanelFixture f;
+  f.Zip("a.zip", {TZipItem("old.txt", "old")});
+  f.Open("a.zip");
+  f.Form.SetActive(QStringLiteral("Right"), f.Form.RightPanel(), QString());
+  TFPanel* source = f.Form.RightPanel();
+  source->ShowCursorAt(0, source->Browser.FindEntry("new.txt") - 1);
+  TFormCopy form(&f.Form);
+  form.FormActivate();
+  form.Button1Click();
+  EXPECT_TRUE(f.Asker.Errors.empty()) << (f.Asker.Errors.empty() ? "" : f.Asker.Errors.front().toStdString());
+  EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "new.txt", "old.txt"}));
+  EXPECT_TRUE(fs::exists(f.Dir.Native("src/new.txt")));
+}
+
+} // namespace
+} // namespace corvane
