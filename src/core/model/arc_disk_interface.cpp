@@ -91,6 +91,52 @@ std::string LogTail(const std::string& logPath) {
   return tail;
 }
 
+// A temporary folder holding the path `prefix` ("docs/manual/"), whose last component is a link to
+// `target`; removed again, links first and never followed, when the object goes.
+class TStagingFolder final {
+public:
+  TStagingFolder(const std::string& parent, const std::string& prefix, const std::string& target) {
+    std::string pattern = parent + "/stage-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+      return;
+    Root = pattern;
+    std::string at = Root;
+    size_t begin = 0;
+    for (size_t slash = prefix.find('/'); slash != std::string::npos;
+         begin = slash + 1, slash = prefix.find('/', begin)) {
+      at += '/' + prefix.substr(begin, slash - begin);
+      Made.push_back(at);
+      const bool last = slash + 1 == prefix.size();
+      if ((last ? ::symlink(target.c_str(), at.c_str()) : ::mkdir(at.c_str(), 0700)) != 0) {
+        Made.pop_back();
+        Clear();
+        return;
+      }
+    }
+  }
+  TStagingFolder(const TStagingFolder&) = delete;
+  TStagingFolder& operator=(const TStagingFolder&) = delete;
+  ~TStagingFolder() { Clear(); }
+  const std::string& Path() const { return Root; }
+
+private:
+  void Clear() {
+    const int saved = errno;
+    // unlink removes the link itself and fails on the folders, which rmdir removes when empty.
+    for (auto it = Made.rbegin(); it != Made.rend(); ++it)
+      if (::unlink(it->c_str()) != 0)
+        ::rmdir(it->c_str());
+    Made.clear();
+    if (!Root.empty())
+      ::rmdir(Root.c_str());
+    Root.clear();
+    errno = saved;
+  }
+
+  std::string Root;
+  std::vector<std::string> Made;
+};
+
 } // namespace
 
 TARCDiskInterface::TARCDiskInterface(TBrowser* owner, std::string archivePath)
@@ -367,8 +413,13 @@ void TARCDiskInterface::DropListFile() {
   }
 }
 
-bool TARCDiskInterface::BeginCopyIn(std::string_view sourceFolder, std::string_view, int,
-                                    bool move) {
+bool TARCDiskInterface::BeginCopyIn(std::string_view sourceFolder, std::string_view targetFolder,
+                                    int, bool move) {
+  // Names in the list carry the folder inside the archive the files go to.
+  TargetPrefix.clear();
+  if (const auto parts = Components(std::string(targetFolder)))
+    for (const std::string& part : *parts)
+      TargetPrefix += part + '/';
   LongNames = false;
   OemCommand = false;
   bool unused = false;
@@ -396,6 +447,7 @@ bool TARCDiskInterface::CopyIn(std::string_view source, std::string_view, bool) 
       c = '/';
   if (rest.find('/') != std::string::npos)
     SubFolders = true;
+  rest.insert(0, TargetPrefix);
   std::fputs(rest.c_str(), List);
   std::fputc('\n', List);
   ++ListLines;
@@ -454,7 +506,20 @@ bool TARCDiskInterface::EndCopyIn() {
   if (!List)
     return false;
   const int mode = (MoveRun ? amMove : amAdd) + (SubFolders ? 1 : 0);
-  return RunArchiver(mode, WithoutTrailingSlash(NativeOf(SourceFolder)));
+  const std::string source = WithoutTrailingSlash(NativeOf(SourceFolder));
+  if (TargetPrefix.empty())
+    return RunArchiver(mode, source);
+  // The archiver names each file by its path from its working folder. For a folder inside the
+  // archive, that is a staging folder in which the folder's path leads to the source folder
+  // through a link; a move then removes the very files it archived.
+  TStagingFolder stage(WithoutTrailingSlash(NativeOf(WorkFolder)), TargetPrefix, source);
+  if (!stage.Path().empty())
+    return RunArchiver(mode, stage.Path());
+  DropListFile();
+  if (Owner && Owner->OnCopyError)
+    Owner->OnCopyError(5, "Cannot prepare the archiver's working folder: " +
+                              std::string(std::strerror(errno)));
+  return false;
 }
 
 bool TARCDiskInterface::BeginDelete() {

@@ -90,6 +90,7 @@ private:
   bool MoveRun = false;
   bool SubFolders = false;
   std::string SourceFolder; // model path ending in "\"
+  std::string TargetPrefix; // folder inside the archive for the files added, "/"-separated
   std::string ListPath;     // native
   std::FILE* List = nullptr;
   int ListLines = 0;

@@ -93,6 +93,9 @@ public:
   bool AtRoot() const { return IsAtRoot; }
   const std::string& RelPath() const { return Rel; }
   const std::string& RootPath() const { return Root; }
+  // The shown folder as the user reads it: RootPath + RelPath, with a "\" between an archive's
+  // path and the folder inside it.
+  std::string ShownPath() const { return Kind == skArchive ? Root + "\\" + Rel : Root + Rel; }
   // 0 when the last ReadFolder could list the folder, else the system's error number.
   int ReadError() const { return LastReadError; }
   uint8_t SourceKind() const { return Kind; }

@@ -92,7 +92,7 @@ void TFormCopy::FormActivate() {
   else
     Edit1->setText(FromBytes(Source->CurrentPath));
   const TFPanel* other = Main->OtherPanel();
-  Edit2->setText(FromBytes(other->Browser.RootPath() + other->Browser.RelPath()));
+  Edit2->setText(FromBytes(other->Browser.ShownPath()));
   InitialTarget = Edit2->text();
   CheckBox2->setChecked(Main->Settings.SysCopy);
   Edit2->setFocus();

@@ -54,7 +54,7 @@ TFormRenMove::TFormRenMove(TForm1* mainWindow)
     Label1->setText(comm + QStringLiteral(" <") + QString::fromStdString(Source->CurrentPath) +
                     QStringLiteral("> ") + to);
   const TFPanel* other = Main->OtherPanel();
-  InitialTarget = QString::fromStdString(other->Browser.RootPath() + other->Browser.RelPath());
+  InitialTarget = QString::fromStdString(other->Browser.ShownPath());
   Edit1->setEditText(InitialTarget);
   Edit1->setFocus();
 }

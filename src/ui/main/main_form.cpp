@@ -456,7 +456,7 @@ void TForm1::ChangeFilePos(int) {}
 
 void TForm1::ChangeFolderEv(const QString& side) {
   const TFPanel* panel = side == QStringLiteral("Left") ? PanelLeft : PanelRight;
-  const std::string folder = panel->Browser.RootPath() + panel->Browser.RelPath();
+  const std::string folder = panel->Browser.ShownPath();
   ComRead->setText(QString::fromUtf8(folder.data(), qsizetype(folder.size())) + QLatin1Char('>'));
   ComRead->adjustSize();
   ComRead->setFixedHeight(DosHeight - 2);

@@ -482,8 +482,7 @@ void TFPanel::DrawInfo(bool all) {
     if (Settings.Show_CurDir) {
       QString text = FromBytes(Browser.RootPath() + Browser.RelPath());
       if (Browser.SourceKind() == skArchive)
-        text = FromBytes(ArchiveTypeName) + QStringLiteral(": ") + FromBytes(Browser.RootPath()) +
-               '\\' + FromBytes(Browser.RelPath());
+        text = FromBytes(ArchiveTypeName) + QStringLiteral(": ") + FromBytes(Browser.ShownPath());
       const QFont font = ListFont(false);
       const QFontMetrics metrics(font);
       p.setFont(font);

@@ -227,6 +227,8 @@ struct TStubArchiver {
                           "pwd > \"$rec/cwd\"\n"
                           "for a in \"$@\"; do f=${a#[@!]}; case $f in *.lst) cat \"$f\" > "
                           "\"$rec/list\";; esac; done\n"
+                          "while read -r n; do [ -f \"$n\" ] && echo \"$n\" >> \"$rec/found\"; "
+                          "done < \"$rec/list\"\n"
                           "echo 'stub: disk full' >&2\n"
                           "exit " + std::to_string(status) + "\n");
     ::chmod(Path.c_str(), 0755);
@@ -234,6 +236,7 @@ struct TStubArchiver {
   std::string Args() const { return ReadFile(Dir.Native("record/args")); }
   std::string Cwd() const { return ReadFile(Dir.Native("record/cwd")); }
   std::string List() const { return ReadFile(Dir.Native("record/list")); }
+  std::string Found() const { return ReadFile(Dir.Native("record/found")); }
 
   TTempFolder& Dir;
   std::string Path;
@@ -279,7 +282,26 @@ TEST(ArchiveSource, AddsThroughTheArchiverWithAListFileInTheSourceFolder) {
   EXPECT_EQ(f.Stub.List(), "a.txt\ntree/b.txt\n");
   EXPECT_FALSE(Exists(list)); // removed after the run
   EXPECT_EQ(ReadFile(f.Dir.Native("work/files0.lst")), "someone else's");
+  EXPECT_EQ(f.Stub.Found(), "a.txt\ntree/b.txt\n"); // every name leads to its file
   EXPECT_EQ(ReadFile(f.Dir.Native("work/archiver.log")), "stub: disk full\n");
+  EXPECT_TRUE(f.Errors.empty());
+}
+
+TEST(ArchiveSource, FilesAddedToAFolderInsideTheArchiveAreNamedWithIt) {
+  TCopyInFixture f;
+  f.Source.Cursor = f.Source.FindEntry("a.txt");
+  // The archive panel shows the folder docs\sub (which need not exist yet).
+  TBrowser& target = f.Browser;
+  target.CloseSource();
+  target.Cursor = target.FindEntry("a.zip");
+  ASSERT_TRUE(target.OpenSource(skArchive, f.Dir.Model() + "a.zip", "docs\\sub\\"));
+  ASSERT_TRUE(f.Source.CopyToBrowser(target, true));
+  EXPECT_EQ(f.Stub.List(), "docs/sub/a.txt\n");
+  EXPECT_EQ(f.Stub.Found(), "docs/sub/a.txt\n");
+  EXPECT_EQ(f.Stub.Cwd().find(f.Dir.Native("work/stage-")), 0u);
+  // The staging folder is gone and the source was neither followed nor touched.
+  EXPECT_FALSE(Exists(f.Stub.Cwd().substr(0, f.Stub.Cwd().size() - 1)));
+  EXPECT_EQ(ReadFile(f.Dir.Native("src/a.txt")), "alpha");
   EXPECT_TRUE(f.Errors.empty());
 }
 
@@ -381,22 +403,27 @@ TEST(ArchiveSource, RealArchiverAddsMovesAndDeletes) {
   EXPECT_EQ(Listing(f.Browser), (Names{"..", "b.txt"}));
   ASSERT_TRUE(f.Browser.GoUp());
 
+  // A move into a folder inside the archive: the file is named with the folder and leaves.
+  ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("tree")));
   ASSERT_TRUE(source.ReadFolder());
   source.Cursor = source.FindEntry("moved.txt");
   ASSERT_TRUE(source.CopyToBrowser(f.Browser, true));
+  EXPECT_TRUE(f.Errors.empty()) << (f.Errors.empty() ? "" : f.Errors.front());
   EXPECT_FALSE(Exists(f.Dir.Native("src/moved.txt")));
   EXPECT_TRUE(Exists(f.Dir.Native("src/a.txt")));
+  f.Browser.Refresh();
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "b.txt", "moved.txt"}));
+  ASSERT_TRUE(f.Browser.GoUp());
 
   f.Browser.Refresh();
   f.Browser.ToggleMark(f.Browser.FindEntry("old.txt"));
   f.Browser.ToggleMark(f.Browser.FindEntry("tree"));
   f.Browser.DeleteSelection();
   EXPECT_TRUE(f.Errors.empty()) << (f.Errors.empty() ? "" : f.Errors.front());
-  EXPECT_EQ(Listing(f.Browser), (Names{"..", "a.txt", "moved.txt"}));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "a.txt"}));
   f.Dir.Folder("out");
-  ASSERT_TRUE(f.Browser.CurrentSource()->CopyOut("moved.txt", f.Dir.Model() + "out\\moved.txt",
-                                                 false));
-  EXPECT_EQ(ReadFile(f.Dir.Native("out/moved.txt")), "moved");
+  ASSERT_TRUE(f.Browser.CurrentSource()->CopyOut("a.txt", f.Dir.Model() + "out\\a.txt", false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/a.txt")), "alpha");
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "temp_folder.h"
 #include "zip_writer.h"
 
+#include <QLineEdit>
+
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -138,6 +140,7 @@ TEST(ArchivePanel, CopyingIntoAnArchivePanelRunsTheArchiverAndReportsItsFailure)
     source->ShowCursorAt(0, source->Browser.FindEntry("new.txt") - 1);
     TFormCopy form(&f.Form);
     form.FormActivate();
+    EXPECT_EQ(form.Edit2->text().toStdString(), f.Dir.Model() + "d\\a.zip\\");
     form.Button1Click();
     const std::string args = ReadFile(f.Dir.Native("bin/args"));
     EXPECT_EQ(args.substr(0, 2 + f.Dir.Native("d/a.zip").size()), "a\n" + f.Dir.Native("d/a.zip"))
