@@ -301,7 +301,8 @@ bool TFormExtFile::CountEntries(const std::string& nativeArchive, archive::TArcT
   reader.OnError = [this, &shownCode](archive::TAwkMain*, const std::string& fn,
                                       const std::string& text, const std::string&, int code) {
     const QString message = ReaderMessage(ShownPath(fn), code, text);
-    if (message.isEmpty())
+    // The reader may report the fault that ends it more than once on its way out.
+    if (message.isEmpty() || code == shownCode)
       return;
     TAsker::Current().Information(this, message);
     shownCode = code;
