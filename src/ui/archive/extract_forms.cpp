@@ -64,8 +64,11 @@ QString FaultMessage(const QString& name, int code, const std::string& text) {
          QStringLiteral("\n\nError: ") + FromBytes(text);
 }
 
-void CentreOnScreen(QWidget* window) {
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
+// Centred over the main window while it shows, else on the screen.
+void Centre(QWidget* window, const QWidget* over) {
+  if (over && over->isVisible() && !over->isMinimized())
+    window->move(over->frameGeometry().center() - window->rect().center());
+  else if (const QScreen* screen = QGuiApplication::primaryScreen())
     window->move(screen->geometry().center() - window->rect().center());
 }
 
@@ -216,7 +219,7 @@ TFormExtFile::TFormExtFile(TForm1* mainWindow, TExtractRequest request)
     bar->setRange(0, 100);
     bar->setValue(0);
   }
-  CentreOnScreen(this);
+  Centre(this, Main);
 }
 
 TFormExtFile::~TFormExtFile() = default;
