@@ -1,5 +1,6 @@
 #include "main/main_form.h"
 
+#include "archive/extract_forms.h"
 #include "main/asker.h"
 #include "main/fonts.h"
 #include "main/pause_hot_key.h"
@@ -69,6 +70,8 @@ void TForm1::FormCreate() {
   EntryPoints["Delete"] = [this] { DeleteCommand(); };
   EntryPoints["Copy"] = [this] { OpenCopyWindow(); };
   EntryPoints["Move"] = [this] { OpenMoveWindow(); };
+  EntryPoints["ExtractFiles"] = [this] { ExtractFilesCommand(this); };
+  EntryPoints["ExtractAll"] = [this] { ExtractAllCommand(this); };
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();
