@@ -173,14 +173,16 @@ std::unique_ptr<TFormatReader> TZipCommon::OpenReader(std::unique_ptr<TByteSourc
       return nullptr;
     return next;
   };
+  std::unique_ptr<TFormatReader> reader;
   try {
-    auto reader = MakeFormatReader(Type, *source, options);
-    if (!reader)
-      Fail(Type == TArcType::atFileOpenErr ? errOpenFile : errUnsupportedType);
-    return reader;
+    reader = MakeFormatReader(Type, *source, options);
   } catch (const EArchiveError& error) {
     Fail(error.Code());
   }
+  // Outside the try: Fail throws, and its fault must be reported once, not again by the catch.
+  if (!reader)
+    Fail(Type == TArcType::atFileOpenErr ? errOpenFile : errUnsupportedType);
+  return reader;
 }
 
 // ---- TZipTV ----

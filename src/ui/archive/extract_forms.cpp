@@ -304,8 +304,7 @@ bool TFormExtFile::CountEntries(const std::string& nativeArchive, archive::TArcT
   reader.OnError = [this, &shownCode](archive::TAwkMain*, const std::string& fn,
                                       const std::string& text, const std::string&, int code) {
     const QString message = ReaderMessage(ShownPath(fn), code, text);
-    // The reader may report the fault that ends it more than once on its way out.
-    if (message.isEmpty() || code == shownCode)
+    if (message.isEmpty())
       return;
     TAsker::Current().Information(this, message);
     shownCode = code;
