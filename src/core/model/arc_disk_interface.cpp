@@ -1,6 +1,7 @@
 #include "model/arc_disk_interface.h"
 
 #include "archive/archive_component.h"
+#include "archive/entry_path.h"
 #include "model/archiver_command.h"
 #include "model/browser.h"
 #include "model/path_utils.h"
@@ -203,13 +204,14 @@ bool TARCDiskInterface::ReadDirectory() {
       Extractor->OnError = Reader->OnError;
       Extractor->OnNextVolume = Reader->OnNextVolume;
       if (auto* zip = dynamic_cast<archive::TUnZIP*>(Extractor.get()))
-        zip->OnGetPassword = [this](archive::TUnZIP*, const std::string& fn,
+        zip->OnGetPassword = [this](archive::TUnZIP* sender, const std::string&,
                                     std::string& password, bool& tryAgain) {
           tryAgain = false;
           if (!Owner || !Owner->OnPassword || !Owner->Busy)
             return;
+          // The prompt names the entry that needs the password.
           std::string answer = password;
-          Owner->OnPassword(fn, answer);
+          Owner->OnPassword(archive::ModelEntryName(sender->Entry().Name), answer);
           // Cancel clears Busy; an empty answer gives up too, so a wrong password cannot loop.
           if (Owner->Busy && !answer.empty()) {
             password = answer;

@@ -158,7 +158,7 @@ TFormExtract::TFormExtract(TForm1* mainWindow) : QDialog(mainWindow), Main(mainW
   texts.More = read("Msg_More", builtIn.More);
 
   const TFPanel* other = Main->OtherPanel();
-  Edit1->setEditText(FromBytes(other->Browser.RootPath() + other->Browser.RelPath()));
+  Edit1->setEditText(FromBytes(other->Browser.ShownPath()));
   Edit2->setText(FromBytes(ExtractPassword()));
   Edit1->setFocus();
 }

@@ -152,6 +152,39 @@ TEST(ArchiveSource, CopiesOutExactlyTheChosenEntry) {
   EXPECT_EQ(ReadFile(f.Dir.Native("out/ab.txt")), "mine");
 }
 
+TEST(ArchiveSource, EncryptedEntriesAskTheOwnerForThePasswordAndNeverLoop) {
+  struct Case {
+    std::vector<std::string> Answers; // "" cancels
+    bool Copied;
+    size_t Asked;
+  };
+  for (const Case& c : {Case{{"secret"}, true, 1}, Case{{"wrong", "secret"}, true, 2},
+                        Case{{"wrong", ""}, false, 2}, Case{{"wrong"}, false, 16}}) {
+    TArchiveFixture f;
+    f.MakeZip("a.zip", {TZipItem("s.txt", "hidden").WithPassword("secret")});
+    f.Dir.Folder("out");
+    f.OpenFolder();
+    ASSERT_TRUE(f.Enter("a.zip"));
+    size_t asked = 0;
+    f.Browser.OnPassword = [&](const std::string& prompt, std::string& password) {
+      EXPECT_EQ(prompt, "s.txt");
+      const std::string& answer = c.Answers[std::min(asked, c.Answers.size() - 1)];
+      ++asked;
+      if (answer.empty())
+        f.Browser.Busy = false; // what the prompt's Cancel does
+      else
+        password = answer;
+    };
+    f.Browser.Cursor = f.Browser.FindEntry("s.txt");
+    ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "out", false));
+    EXPECT_EQ(Exists(f.Dir.Native("out/s.txt")), c.Copied) << c.Answers.front();
+    if (c.Copied) {
+      EXPECT_EQ(ReadFile(f.Dir.Native("out/s.txt")), "hidden");
+    }
+    EXPECT_EQ(asked, c.Asked) << c.Answers.front() << " then " << c.Answers.back();
+  }
+}
+
 TEST(ArchiveSource, CopyEngineTakesFilesAndFoldersOut) {
   TArchiveFixture f;
   f.MakeZip("a.zip", {TZipItem("docs/a.txt", "alpha"), TZipItem("docs/sub/b.txt", "bravo"),
