@@ -15,11 +15,12 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 
-# Build and run.
+# Build and run (7zip and arj are the outside archivers that add to and delete from archives).
 PACKAGES_BUILD="build-essential cmake ninja-build pkg-config ccache qt6-base-dev libxkbcommon-dev libx11-dev libxcb1-dev
-  fonts-dejavu-core fonts-liberation2 tzdata zlib1g-dev libarchive-dev liblhasa-dev libmspack-dev"
+  fonts-dejavu-core fonts-liberation2 tzdata zlib1g-dev libarchive-dev liblhasa-dev libmspack-dev
+  7zip arj"
 # Tests and screenshots.
-PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools clang libclang-rt-14-dev 7zip"
+PACKAGES_TEST="libgtest-dev xvfb xauth dosfstools clang libclang-rt-14-dev"
 
 install_packages() {
   if [ "${CORVANE_SKIP_APT:-0}" = 1 ]; then

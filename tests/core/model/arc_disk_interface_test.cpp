@@ -459,5 +459,27 @@ TEST(ArchiveSource, RealArchiverAddsMovesAndDeletes) {
   EXPECT_EQ(ReadFile(f.Dir.Native("out/a.txt")), "alpha");
 }
 
+TEST(ArchiveSource, RealArjAddsAndDeletes) {
+  if (platform::FindOnPath("arj").empty())
+    GTEST_SKIP() << "arj is not installed";
+  TArchiveFixture f;
+  test::WriteFile(f.Dir.Native("a.arj"),
+                  ReadFile(CORVANE_SOURCE_DIR "/tests/core/archive/fixtures/arj/methods_m0.arj"));
+  test::WriteFile(f.Dir.File("src/new.txt"), "new");
+  TBrowser source;
+  ASSERT_TRUE(source.SetRoot("C:\\", 0, f.Dir.Rel() + "src"));
+  source.Cursor = source.FindEntry("new.txt");
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.arj"));
+  ASSERT_TRUE(source.CopyToBrowser(f.Browser, false));
+  EXPECT_TRUE(f.Errors.empty()) << testing::PrintToString(f.Errors);
+  f.Browser.Refresh();
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "sub", "new.txt"}));
+  f.Browser.Cursor = f.Browser.FindEntry("new.txt");
+  f.Browser.DeleteSelection();
+  EXPECT_TRUE(f.Errors.empty()) << testing::PrintToString(f.Errors);
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "sub"}));
+}
+
 } // namespace
 } // namespace corvane
