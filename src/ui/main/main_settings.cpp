@@ -178,8 +178,7 @@ void TForm1::Save_INI() {
     settings.Top = panel->y();
     settings.Width = panel->width();
     settings.Height = panel->height();
-    SavePanelSettings(ini, panel->Side, settings,
-                      panel->Browser.RootPath() + panel->Browser.RelPath(),
+    SavePanelSettings(ini, panel->Side, settings, panel->Browser.ShownPath(),
                       panel->Browser.SourceKind() != skFolder);
   }
 }

@@ -7,6 +7,7 @@
 #include "platform/drive_probe.h"
 #include "platform/drive_table.h"
 #include "platform/file_ops.h"
+#include "platform/file_status.h"
 #include "platform/native_path.h"
 
 #include <QCoreApplication>
@@ -119,6 +120,18 @@ void TFPanel::InitFromPath() {
   if (standard && (bytes.isEmpty() || !platform::IsDriveReady(bytes[0]))) {
     root = "C:\\";
     rel.clear();
+  }
+  if (!standard) {
+    // A panel left inside an archive starts on the nearest real folder above the place it showed.
+    platform::TFileStatus status;
+    while (!rel.empty()) {
+      const auto native = platform::ModelToNative(root + rel);
+      if (native && platform::StatPath(*native, status) && status.IsFolder())
+        break;
+      rel.pop_back(); // the trailing "\"
+      const size_t slash = rel.rfind('\\');
+      rel.resize(slash == std::string::npos ? 0 : slash + 1);
+    }
   }
   Browser.SetRoot(root, skFolder, rel);
   if (!standard)

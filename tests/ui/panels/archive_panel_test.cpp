@@ -85,6 +85,22 @@ TEST(ArchivePanel, EntersAZipAsFoldersAndComesBackOntoIt) {
   EXPECT_TRUE(f.Asker.Errors.empty());
 }
 
+TEST(ArchivePanel, APanelLeftInsideAnArchiveStartsOnTheFolderHoldingIt) {
+  TArchivePanelFixture f;
+  f.Zip("a.zip", {TZipItem("docs/a.txt", "alpha")});
+  f.Open("a.zip");
+  f.Open("docs");
+  // What the settings file keeps for this panel, and the panel made from it again.
+  const QString saved = QString::fromStdString(f.Left()->Browser.ShownPath());
+  EXPECT_EQ(saved.toStdString(), f.Dir.Model() + "d\\a.zip\\docs\\");
+  f.Left()->Settings.Path = saved;
+  f.Left()->Settings.PathType = QStringLiteral("Archive");
+  f.Left()->InitFromPath();
+  EXPECT_EQ(f.Left()->Browser.SourceKind(), skFolder);
+  EXPECT_EQ(f.Left()->Browser.RootPath() + f.Left()->Browser.RelPath(), f.Dir.Model() + "d\\");
+  EXPECT_EQ(f.Left()->Settings.PathType, QStringLiteral("Standart"));
+}
+
 TEST(ArchivePanel, ADamagedArchiveIsReportedAndThePanelStaysUsable) {
   TArchivePanelFixture f;
   test::WriteFile(f.Dir.Native("d/bad.zip"), "PK\3\4 but nothing that follows is an archive");
