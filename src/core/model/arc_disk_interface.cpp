@@ -165,8 +165,9 @@ void TARCDiskInterface::Report(int code, const std::string& name) {
   if (!Owner || !Owner->OnCopyError)
     return;
   std::string text = archive::ArchiveErrorText(code);
+  // The archive is named as the panels show it; an entry by its name.
   if (!name.empty())
-    text += ": " + name;
+    text += ": " + (name == NativeArchive ? Root : name);
   Owner->OnCopyError(5, text);
 }
 
