@@ -103,4 +103,18 @@ std::string DecodeToUtf8(std::string_view text, const std::string& codePage) {
   return out;
 }
 
+std::string DosCodePageOf(std::string_view language) {
+  std::string upper(language);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  if (upper == "RUSSIAN")
+    return "IBM866";
+  if (upper == "POLISH" || upper == "CZECH" || upper == "HUNGARIAN")
+    return "IBM852";
+  if (upper == "ITALIAN" || upper == "SPANISH")
+    return "IBM850";
+  return "IBM437";
+}
+
 } // namespace corvane::config

@@ -151,8 +151,10 @@ std::unique_ptr<TARCDiskInterface> TARCDiskInterface::Open(TBrowser* owner,
                                                            std::string_view archivePath) {
   std::unique_ptr<TARCDiskInterface> source(
       new TARCDiskInterface(owner, std::string(archivePath)));
-  if (owner)
+  if (owner) {
     source->WorkFolder = owner->WorkFolder;
+    source->CodePage = owner->CodePage;
+  }
   source->NativeArchive = NativeOf(archivePath);
   if (source->NativeArchive.empty())
     return nullptr;
@@ -194,11 +196,13 @@ bool TARCDiskInterface::ReadDirectory() {
     Reader->OnNextVolume = [](archive::TZipCommon*, std::string&, std::string&,
                               const std::string&, bool exists, bool& cancel) { cancel = !exists; };
   }
+  Reader->CodePage = CodePage;
   Reader->SetArchiveFile(NativeArchive);
   if (!Extractor || Type != Reader->ArcType()) {
     Type = Reader->ArcType();
     Extractor = archive::MakeExtractor(Type);
     if (Extractor) {
+      Extractor->CodePage = CodePage;
       Extractor->UseStoredDirs = false;
       Extractor->SetDateTo = archive::TSetDate::sdOrigDate;
       Extractor->ProgressNotify = archive::TProgressNotify::Fifteen;

@@ -53,6 +53,8 @@ public:
   archive::TArcType ArchiveType() const { return Type; }
   // Folder for the list files and the archiver's log (a model path); the owner's WorkFolder.
   std::string WorkFolder;
+  // Code page of names written on DOS; the owner's CodePage.
+  std::string CodePage = "IBM437";
 
 private:
   struct TItem {
@@ -85,6 +87,8 @@ private:
   size_t Position = 0;
 
   // The copy-in or delete run in progress.
+  // What OnArchiveMode answers. Both change nothing here: there are no short names to pass
+  // instead of long ones, and names go to the archiver as they are on disk.
   bool LongNames = false;
   bool OemCommand = false;
   bool MoveRun = false;

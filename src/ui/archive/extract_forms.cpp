@@ -2,6 +2,7 @@
 
 #include "archive/archive_component.h"
 #include "archive/entry_path.h"
+#include "config/text_codec.h"
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
@@ -299,6 +300,7 @@ bool TFormExtFile::CountEntries(const std::string& nativeArchive, archive::TArcT
   archive::TZipTV reader;
   reader.FileSpec = "*.*";
   reader.ZipCmntBufSize = 2000;
+  reader.CodePage = config::DosCodePageOf(Main->Settings.Language.toStdString());
   int shownCode = 0;
   reader.OnRead = [this](archive::TZipTV*, int64_t, int) { ++EntriesRead; };
   reader.OnError = [this, &shownCode](archive::TAwkMain*, const std::string& fn,
@@ -333,6 +335,7 @@ QString TFormExtFile::ExtractAll(const std::string& nativeArchive, archive::TArc
   if (!target)
     return noTarget;
   Extractor->FileSpec = "*.*";
+  Extractor->CodePage = config::DosCodePageOf(Main->Settings.Language.toStdString());
   Extractor->CpuType = archive::TCpuType::cptAuto;
   Extractor->ProgressNotify = archive::TProgressNotify::Five;
   Extractor->ExtractDir = *target;

@@ -1,6 +1,8 @@
 // The main window's settings file (cv.ini), its hand-off sections for the external editor and
 // page viewer, and its captions from the language file.
 #include "main/main_form.h"
+
+#include "config/text_codec.h"
 #include "panels/file_panel.h"
 #include "platform/native_path.h"
 #include "platform/program_files.h"
@@ -212,6 +214,9 @@ void TForm1::SetLanguage(const QString& language) {
 
 void TForm1::Load_Language() {
   const TLanguageFile& file = LanguageFile;
+  // Names in archives written on DOS follow the code page of the language's countries.
+  for (TFPanel* panel : {PanelLeft, PanelRight})
+    panel->Browser.CodePage = config::DosCodePageOf(Settings.Language.toStdString());
   const char* const hotKeys[] = {"Menu", "Viewer", "Editor", "Copy", "Rename", "NewDir", "DelFile"};
   for (size_t i = 0; i < HotButtons.size(); ++i)
     HotButtons[i]->setText(file.Read("HotButtons", hotKeys[i], QString()));

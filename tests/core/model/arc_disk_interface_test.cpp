@@ -100,6 +100,19 @@ TEST(ArchiveSource, ListsFoldersOnceWithSizesAndDatesAndGoesUpToTheArchive) {
   EXPECT_TRUE(f.Errors.empty());
 }
 
+TEST(ArchiveSource, DosNamesAreReadInTheOwnersCodePage) {
+  TArchiveFixture f;
+  f.Browser.CodePage = "IBM866";
+  f.MakeZip("a.zip", {TZipItem("\x8f\xe0\xa8\xa2\xa5\xe2.txt", "hello")}); // "Привет.txt"
+  f.Dir.Folder("out");
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.zip"));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "Привет.txt"}));
+  ASSERT_TRUE(f.Browser.CurrentSource()->CopyOut("Привет.txt", f.Dir.Model() + "out\\Привет.txt",
+                                                 false));
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/Привет.txt")), "hello");
+}
+
 TEST(ArchiveSource, DamagedOrForeignArchiveIsReportedAndNotEntered) {
   for (const std::string& bytes :
        {std::string("PK\3\4 this is no archive at all"), std::string("plain text named .zip"),

@@ -85,6 +85,14 @@ TEST(ArchivePanel, EntersAZipAsFoldersAndComesBackOntoIt) {
   EXPECT_TRUE(f.Asker.Errors.empty());
 }
 
+TEST(ArchivePanel, NamesWrittenOnDosFollowTheLanguagesCodePage) {
+  TArchivePanelFixture f;
+  f.Form.SetLanguage(QStringLiteral("RUSSIAN"));
+  f.Zip("a.zip", {TZipItem("\x8f\xe0\xa8\xa2\xa5\xe2.txt", "hello")}); // "Привет.txt"
+  f.Open("a.zip");
+  EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "Привет.txt"}));
+}
+
 TEST(ArchivePanel, APanelLeftInsideAnArchiveStartsOnTheFolderHoldingIt) {
   TArchivePanelFixture f;
   f.Zip("a.zip", {TZipItem("docs/a.txt", "alpha")});
