@@ -7,6 +7,8 @@
 // fault, never in a hang.
 #include "archive/zip_methods.h"
 
+#include <zlib.h>
+
 #include <cstring>
 #include <vector>
 
@@ -495,6 +497,10 @@ std::unique_ptr<TMethodDecoder> MakeImplodeDecoder(const TMethodParams& params) 
   if (params.Method != 6)
     return nullptr;
   return std::make_unique<TImplodeDecoder>(params);
+}
+
+uint32_t TCrc32::Update(uint32_t crc, const uint8_t* data, size_t count) {
+  return static_cast<uint32_t>(crc32_z(crc, data, count));
 }
 
 } // namespace corvane::archive::zip

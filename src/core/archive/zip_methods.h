@@ -1,6 +1,8 @@
 // The parts of the ZIP reader that its method decoders share: the packed bytes of an entry (with
-// the traditional decryption), what a decoder knows about its entry, the decoder interface, and
-// the factories of the older methods that live in zip_methods.cpp.
+// the traditional decryption), what a decoder knows about its entry, the decoder interface, an
+// entry's data through its decoder, and the factories of the older methods that live in
+// zip_methods.cpp. The ZOO reader, whose entries are framed the same way (packed bytes, a method,
+// a size and a checksum), uses the same pieces.
 //
 // The older methods: shrink (1), reduce with compression factors 1 to 4 (2 to 5) and implode (6).
 // None of them has an end marker: a decoder stops after TMethodParams::Size bytes (a last match
@@ -9,6 +11,7 @@
 // byte of output, as the format describes for reduce and as the writers of implode relied on.
 #pragma once
 
+#include "archive/archive_format.h"
 #include "archive/archive_types.h"
 #include "archive/byte_source.h"
 
@@ -18,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace corvane::archive::zip {
 
@@ -128,6 +132,89 @@ public:
   // Up to count bytes (count > 0); 0 when the method's stream has ended; -1 on a fault, with fault
   // set.
   virtual ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) = 0;
+};
+
+// Stored data: the packed bytes as they are.
+class TStoreDecoder final : public TMethodDecoder {
+public:
+  ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) override {
+    return input.Read(out, count, fault);
+  }
+};
+
+// The CRC-32 of ZIP entries (zlib's).
+struct TCrc32 {
+  using TValue = uint32_t;
+  static uint32_t Update(uint32_t crc, const uint8_t* data, size_t count);
+};
+
+// The bytes of one entry through its decoder: exactly the stated size (a stream that would go on
+// beyond it is a fault, and so is one that ends short), with the checksum TChecksum computes over
+// them compared at the end.
+template <class TChecksum> class TDecodedEntryData final : public TEntryData {
+public:
+  using TValue = typename TChecksum::TValue;
+  TDecodedEntryData(TPackedInput input, std::unique_ptr<TMethodDecoder> decoder, uint64_t size,
+                    TValue checksum)
+      : Input(std::move(input)), Decoder(std::move(decoder)), Size(size), Expected(checksum) {}
+
+  ptrdiff_t Read(uint8_t* buffer, size_t count) override {
+    if (Fault != errNone)
+      return -1;
+    if (Ended || count == 0)
+      return 0;
+    if (Produced == Size)
+      return CheckEnd();
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Size - Produced));
+    const ptrdiff_t got = Decoder->Decode(Input, buffer, wanted, Fault);
+    if (got < 0) {
+      if (Fault == errNone)
+        Fault = errCorruptInput;
+      return -1;
+    }
+    if (got == 0) {
+      Ended = true;
+      return 0;
+    }
+    Checksum = TChecksum::Update(Checksum, buffer, static_cast<size_t>(got));
+    Produced += static_cast<uint64_t>(got);
+    return got;
+  }
+
+  int Finish() override {
+    if (!Ended && Fault == errNone) {
+      std::vector<uint8_t> scratch(size_t{1} << 16);
+      while (Read(scratch.data(), scratch.size()) > 0) {
+      }
+    }
+    if (Fault != errNone)
+      return Fault;
+    if (Produced != Size)
+      return errUnexpectedEof;
+    return Checksum == Expected ? errNone : errCrc;
+  }
+
+private:
+  // All declared bytes are out: the stream must end here, not go on beyond the entry's size.
+  ptrdiff_t CheckEnd() {
+    uint8_t probe = 0;
+    const ptrdiff_t got = Decoder->Decode(Input, &probe, 1, Fault);
+    if (got != 0) {
+      if (Fault == errNone)
+        Fault = errCorruptInput;
+      return -1;
+    }
+    Ended = true;
+    return 0;
+  }
+
+  TPackedInput Input;
+  std::unique_ptr<TMethodDecoder> Decoder;
+  uint64_t Size;
+  TValue Expected;
+  uint64_t Produced = 0;
+  TValue Checksum = 0;
+  bool Ended = false;
 };
 
 // Decoders of the older methods, or nullptr when params.Method is not theirs.

@@ -24,6 +24,7 @@ namespace corvane::archive {
 namespace {
 
 using zip::TMethodDecoder;
+using zip::TStoreDecoder;
 using zip::TMethodParams;
 using zip::TPackedInput;
 using zip::TZipKeys;
@@ -71,13 +72,6 @@ bool IsDosHost(unsigned host) {
 }
 
 // ---- Data of an entry ----
-
-class TStoreDecoder final : public TMethodDecoder {
-public:
-  ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) override {
-    return input.Read(out, count, fault);
-  }
-};
 
 class TInflateDecoder final : public TMethodDecoder {
 public:
@@ -162,71 +156,6 @@ std::unique_ptr<TMethodDecoder> MakeMethodDecoder(const TMethodParams& params) {
     return nullptr;
   }
 }
-
-class TZipEntryData final : public TEntryData {
-public:
-  TZipEntryData(TPackedInput input, std::unique_ptr<TMethodDecoder> decoder, uint64_t size,
-                uint32_t crc)
-      : Input(std::move(input)), Decoder(std::move(decoder)), Size(size), ExpectedCrc(crc) {}
-
-  ptrdiff_t Read(uint8_t* buffer, size_t count) override {
-    if (Fault != errNone)
-      return -1;
-    if (Ended || count == 0)
-      return 0;
-    if (Produced == Size)
-      return CheckEnd();
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Size - Produced));
-    const ptrdiff_t got = Decoder->Decode(Input, buffer, wanted, Fault);
-    if (got < 0) {
-      if (Fault == errNone)
-        Fault = errCorruptInput;
-      return -1;
-    }
-    if (got == 0) {
-      Ended = true;
-      return 0;
-    }
-    Crc = crc32_z(Crc, buffer, static_cast<size_t>(got));
-    Produced += static_cast<uint64_t>(got);
-    return got;
-  }
-
-  int Finish() override {
-    if (!Ended && Fault == errNone) {
-      std::vector<uint8_t> scratch(kInputBufferSize);
-      while (Read(scratch.data(), scratch.size()) > 0) {
-      }
-    }
-    if (Fault != errNone)
-      return Fault;
-    if (Produced != Size)
-      return errUnexpectedEof;
-    return Crc == ExpectedCrc ? errNone : errCrc;
-  }
-
-private:
-  // All declared bytes are out: the stream must end here, not go on beyond the entry's size.
-  ptrdiff_t CheckEnd() {
-    uint8_t probe = 0;
-    const ptrdiff_t got = Decoder->Decode(Input, &probe, 1, Fault);
-    if (got != 0) {
-      if (Fault == errNone)
-        Fault = errCorruptInput;
-      return -1;
-    }
-    Ended = true;
-    return 0;
-  }
-
-  TPackedInput Input;
-  std::unique_ptr<TMethodDecoder> Decoder;
-  uint64_t Size;
-  uint32_t ExpectedCrc;
-  uint64_t Produced = 0;
-  uint32_t Crc = 0;
-  bool Ended = false;
-};
 
 // ---- The archive ----
 
@@ -532,8 +461,9 @@ std::unique_ptr<TEntryData> TZipReader::OpenData(const TArcEntry& entry,
       return nullptr;
     }
   }
-  return std::make_unique<TZipEntryData>(std::move(input), std::move(decoder), entry.Size,
-                                         entry.Crc);
+  return std::make_unique<zip::TDecodedEntryData<zip::TCrc32>>(std::move(input),
+                                                                std::move(decoder), entry.Size,
+                                                                entry.Crc);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 // The chain comes from the file, so it is not trusted to end: an offset seen before or more
 // entries than the file has room for end the listing with errBadFileHeader.
 #include "archive/archive_format.h"
+#include "archive/zip_methods.h"
 #include "config/text_codec.h"
 
 #include <lhasa.h>
@@ -66,47 +67,16 @@ std::string_view CString(const uint8_t* p, size_t size) {
 
 // ---- Data of an entry ----
 
-// The packed bytes of one entry: never more than its packed size, never past the end of the
-// source.
-class TPackedInput {
-public:
-  TPackedInput(TByteSource& source, uint64_t start, uint64_t size)
-      : Source(source), Position(start), Left(size) {}
-  // Up to count bytes; 0 once all packed bytes have been read; -1 when the source ends early or
-  // fails, with fault set.
-  ptrdiff_t Read(uint8_t* out, size_t count, int& fault) {
-    if (Left == 0 || count == 0)
-      return 0;
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Left));
-    const ptrdiff_t got = Source.ReadAt(Position, out, wanted);
-    if (got <= 0) {
-      fault = got < 0 ? errReadFile : errUnexpectedEof;
-      return -1;
-    }
-    Position += static_cast<uint64_t>(got);
-    Left -= static_cast<uint64_t>(got);
-    return got;
-  }
+// The packed bytes, the decoder interface and the entry's data are the ZIP reader's.
+using zip::TMethodDecoder;
+using zip::TPackedInput;
+using zip::TStoreDecoder;
 
-private:
-  TByteSource& Source;
-  uint64_t Position;
-  uint64_t Left;
-};
-
-// One method: turns the packed bytes into the entry's bytes. The caller stops asking once it has
-// the entry's size, then asks for one more byte to see that the stream ends there.
-class TMethodDecoder {
-public:
-  virtual ~TMethodDecoder() = default;
-  // Up to count bytes (count > 0); 0 when the stream has ended; -1 on a fault, with fault set.
-  virtual ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) = 0;
-};
-
-class TStoreDecoder final : public TMethodDecoder {
-public:
-  ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) override {
-    return input.Read(out, count, fault);
+// ZOO's CRC-16 as the entry data checks it.
+struct TZooCrc {
+  using TValue = uint16_t;
+  static uint16_t Update(uint16_t crc, const uint8_t* data, size_t count) {
+    return Crc16(crc, data, count);
   }
 };
 
@@ -302,71 +272,6 @@ private:
   bool InputEnded = false;
 };
 
-class TZooEntryData final : public TEntryData {
-public:
-  TZooEntryData(TPackedInput input, std::unique_ptr<TMethodDecoder> decoder, uint64_t size,
-                uint16_t crc)
-      : Input(std::move(input)), Decoder(std::move(decoder)), Size(size), ExpectedCrc(crc) {}
-
-  ptrdiff_t Read(uint8_t* buffer, size_t count) override {
-    if (Fault != errNone)
-      return -1;
-    if (Ended || count == 0)
-      return 0;
-    if (Produced == Size)
-      return CheckEnd();
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Size - Produced));
-    const ptrdiff_t got = Decoder->Decode(Input, buffer, wanted, Fault);
-    if (got < 0) {
-      if (Fault == errNone)
-        Fault = errCorruptInput;
-      return -1;
-    }
-    if (got == 0) {
-      Ended = true;
-      return 0;
-    }
-    Crc = Crc16(Crc, buffer, static_cast<size_t>(got));
-    Produced += static_cast<uint64_t>(got);
-    return got;
-  }
-
-  int Finish() override {
-    if (!Ended && Fault == errNone) {
-      std::vector<uint8_t> scratch(kInputBufferSize);
-      while (Read(scratch.data(), scratch.size()) > 0) {
-      }
-    }
-    if (Fault != errNone)
-      return Fault;
-    if (Produced != Size)
-      return errUnexpectedEof;
-    return Crc == ExpectedCrc ? errNone : errCrc;
-  }
-
-private:
-  // All declared bytes are out: the stream must end here, not go on beyond the entry's size.
-  ptrdiff_t CheckEnd() {
-    uint8_t probe = 0;
-    const ptrdiff_t got = Decoder->Decode(Input, &probe, 1, Fault);
-    if (got != 0) {
-      if (Fault == errNone)
-        Fault = errCorruptInput;
-      return -1;
-    }
-    Ended = true;
-    return 0;
-  }
-
-  TPackedInput Input;
-  std::unique_ptr<TMethodDecoder> Decoder;
-  uint64_t Size;
-  uint16_t ExpectedCrc;
-  uint64_t Produced = 0;
-  uint16_t Crc = 0;
-  bool Ended = false;
-};
-
 // ---- The archive ----
 
 class TZooReader final : public TFormatReader {
@@ -531,9 +436,9 @@ std::unique_ptr<TEntryData> TZooReader::OpenData(const TArcEntry& entry, const s
     error = errBadFileHeader;
     return nullptr;
   }
-  return std::make_unique<TZooEntryData>(TPackedInput(Source, start, entry.PackedSize),
-                                         std::move(decoder), entry.Size,
-                                         static_cast<uint16_t>(entry.Crc));
+  return std::make_unique<zip::TDecodedEntryData<TZooCrc>>(
+      TPackedInput(Source, start, entry.PackedSize), std::move(decoder), entry.Size,
+      static_cast<uint16_t>(entry.Crc));
 }
 
 } // namespace
