@@ -209,6 +209,32 @@ private:
   size_t End = 0;
 };
 
+// The output loop of the stages that decode one code at a time: waiting bytes first, then the
+// string of the next code, until count bytes are out or the stream ends. `next` gives the next
+// code, negative at the end of the stream; `decode` puts a code's string into `pending`, false on
+// a fault.
+template <class TNext, class TDecode>
+ptrdiff_t ProduceByCodes(TPending& pending, bool& ended, uint8_t* out, size_t count, int& fault,
+                         TNext next, TDecode decode) {
+  size_t done = 0;
+  while (done < count) {
+    if (!pending.Empty()) {
+      done += pending.Drain(out + done, count - done);
+      continue;
+    }
+    if (ended)
+      break;
+    const int32_t code = next();
+    if (code < 0) {
+      ended = true;
+      break;
+    }
+    if (!decode(code, fault))
+      return -1;
+  }
+  return static_cast<ptrdiff_t>(done);
+}
+
 class TStoredStage final : public TStage {
 public:
   explicit TStoredStage(TPackedInput& input) : Input(input) {}
@@ -375,23 +401,9 @@ public:
   }
 
   ptrdiff_t Produce(uint8_t* out, size_t count, int& fault) override {
-    size_t done = 0;
-    while (done < count) {
-      if (!Pending.Empty()) {
-        done += Pending.Drain(out + done, count - done);
-        continue;
-      }
-      if (Ended)
-        break;
-      const int code = NextCode();
-      if (code < 0) {
-        Ended = true;
-        break;
-      }
-      if (!Decode(code, fault))
-        return -1;
-    }
-    return static_cast<ptrdiff_t>(done);
+    return ProduceByCodes(
+        Pending, Ended, out, count, fault, [this] { return NextCode(); },
+        [this](int32_t code, int& error) { return Decode(code, error); });
   }
 
 private:
@@ -524,23 +536,9 @@ public:
         }
       }
     }
-    size_t done = 0;
-    while (done < count) {
-      if (!Pending.Empty()) {
-        done += Pending.Drain(out + done, count - done);
-        continue;
-      }
-      if (Ended)
-        break;
-      const int32_t code = NextCode();
-      if (code < 0) {
-        Ended = true;
-        break;
-      }
-      if (!Decode(code, fault))
-        return -1;
-    }
-    return static_cast<ptrdiff_t>(done);
+    return ProduceByCodes(
+        Pending, Ended, out, count, fault, [this] { return NextCode(); },
+        [this](int32_t code, int& error) { return Decode(code, error); });
   }
 
 private:
@@ -639,23 +637,13 @@ public:
   }
 
   ptrdiff_t Produce(uint8_t* out, size_t count, int& fault) override {
-    size_t done = 0;
-    while (done < count) {
-      if (!Pending.Empty()) {
-        done += Pending.Drain(out + done, count - done);
-        continue;
-      }
-      if (Ended)
-        break;
-      const int32_t code = NextCode();
-      if (code < 0 || code == kEndOfStream) {
-        Ended = true;
-        break;
-      }
-      if (!Decode(code, fault))
-        return -1;
-    }
-    return static_cast<ptrdiff_t>(done);
+    return ProduceByCodes(
+        Pending, Ended, out, count, fault,
+        [this] {
+          const int32_t code = NextCode();
+          return code == kEndOfStream ? -1 : code;
+        },
+        [this](int32_t code, int& error) { return Decode(code, error); });
   }
 
 private:
