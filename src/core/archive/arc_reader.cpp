@@ -23,6 +23,7 @@
 // 0x1A 0x1F (its entries are listed under the folder's name). Names are DOS names in the archive's
 // code page; ARC stores no attributes.
 #include "archive/archive_format.h"
+#include "archive/crc16.h"
 
 #include <algorithm>
 #include <array>
@@ -56,25 +57,6 @@ constexpr uint8_t kFolderEnd = 31;
 constexpr size_t kMaxFolderDepth = 32;
 constexpr size_t kInputBufferSize = size_t{1} << 16;
 constexpr uint8_t kRunEscape = 0x90;
-
-// CRC-16 with the polynomial x^16 + x^15 + x^2 + 1, bits taken from the low end.
-constexpr std::array<uint16_t, 256> MakeCrcTable() {
-  std::array<uint16_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k)
-      c = (c & 1) ? 0xA001u ^ (c >> 1) : c >> 1;
-    table[i] = static_cast<uint16_t>(c);
-  }
-  return table;
-}
-constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
-
-uint16_t UpdateCrc(uint16_t crc, const uint8_t* data, size_t count) {
-  for (size_t i = 0; i < count; ++i)
-    crc = static_cast<uint16_t>(kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8));
-  return crc;
-}
 
 // ---- Packed bytes ----
 
@@ -984,7 +966,7 @@ public:
       Ended = got == 0;
       return got;
     }
-    Crc = UpdateCrc(Crc, buffer, static_cast<size_t>(got));
+    Crc = Crc16(Crc, buffer, static_cast<size_t>(got));
     Produced += static_cast<uint64_t>(got);
     return got;
   }

@@ -10,6 +10,7 @@
 // The chain comes from the file, so it is not trusted to end: an offset seen before or more
 // entries than the file has room for end the listing with errBadFileHeader.
 #include "archive/archive_format.h"
+#include "archive/crc16.h"
 #include "archive/zip_methods.h"
 #include "config/text_codec.h"
 
@@ -40,24 +41,6 @@ constexpr uint32_t kMethodLzw = 1;
 constexpr uint32_t kMethodLh5 = 2;
 
 constexpr size_t kInputBufferSize = size_t{1} << 16;
-
-constexpr std::array<uint16_t, 256> MakeCrc16Table() {
-  std::array<uint16_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k)
-      c = (c & 1) ? 0xA001u ^ (c >> 1) : c >> 1;
-    table[i] = static_cast<uint16_t>(c);
-  }
-  return table;
-}
-constexpr std::array<uint16_t, 256> kCrc16Table = MakeCrc16Table();
-
-uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t count) {
-  for (size_t i = 0; i < count; ++i)
-    crc = static_cast<uint16_t>(kCrc16Table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8));
-  return crc;
-}
 
 // A field of the directory entry ends at its first NUL or at its end.
 std::string_view CString(const uint8_t* p, size_t size) {
