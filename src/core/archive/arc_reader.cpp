@@ -972,11 +972,8 @@ public:
   }
 
   int Finish() override {
-    if (!Ended && Fault == errNone) {
-      std::vector<uint8_t> scratch(kInputBufferSize);
-      while (Read(scratch.data(), scratch.size()) > 0) {
-      }
-    }
+    if (!Ended && Fault == errNone)
+      ReadRest();
     if (Fault != errNone)
       return Fault;
     if (Produced != Size)

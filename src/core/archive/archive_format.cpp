@@ -44,6 +44,15 @@ std::unique_ptr<TFormatReader> MakeFormatReader(TArcType type, TByteSource& sour
   }
 }
 
+bool TEntryData::ReadRest() {
+  uint8_t scratch[16384];
+  for (;;) {
+    const ptrdiff_t got = Read(scratch, sizeof scratch);
+    if (got <= 0)
+      return got == 0;
+  }
+}
+
 ptrdiff_t TBytesData::Read(uint8_t* buffer, size_t count) {
   const size_t n = std::min(count, Bytes.size() - Used);
   if (n > 0)

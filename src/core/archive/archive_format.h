@@ -55,6 +55,10 @@ public:
   int Error() const { return Fault; }
 
 protected:
+  // Reads and drops what the caller left unread, so that Finish can check sizes and checksums
+  // over the whole entry; false when that met a fault.
+  bool ReadRest();
+
   int Fault = errNone;
 };
 

@@ -672,11 +672,8 @@ public:
   }
 
   int Finish() override {
-    if (Fault == errNone && Current < Pieces.size()) {
-      std::vector<uint8_t> scratch(kInputBufferSize);
-      while (Read(scratch.data(), scratch.size()) > 0) {
-      }
-    }
+    if (Fault == errNone && Current < Pieces.size())
+      ReadRest();
     if (Fault != errNone)
       return Fault;
     return CrcFailed ? errCrc : errNone;

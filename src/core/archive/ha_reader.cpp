@@ -37,7 +37,6 @@ constexpr uint32_t kUnixTypeMask = 0170000;
 constexpr uint32_t kUnixLink = 0120000;
 
 constexpr uint64_t kMaxLinkTarget = 4096;
-constexpr size_t kReadBufferSize = size_t{1} << 16;
 
 // Stored data, checked against the CRC-32 of the header.
 class THaStoredData final : public TEntryData {
@@ -79,11 +78,8 @@ public:
   }
 
   int Finish() override {
-    if (!Ended && Fault == errNone) {
-      std::vector<uint8_t> scratch(kReadBufferSize);
-      while (Read(scratch.data(), scratch.size()) > 0) {
-      }
-    }
+    if (!Ended && Fault == errNone)
+      ReadRest();
     if (Fault != errNone)
       return Fault;
     return Crc == ExpectedCrc ? errNone : errCrc;

@@ -745,14 +745,8 @@ int TRarData::Finish() {
   if (Finished || Fault != errNone)
     return Fault;
   Finished = true;
-  uint8_t scratch[16384];
-  for (;;) {
-    const ptrdiff_t got = Read(scratch, sizeof scratch);
-    if (got < 0)
-      return Fault;
-    if (got == 0)
-      break;
-  }
+  if (!ReadRest())
+    return Fault;
   if (SizeKnown && Position != Size)
     Fault = errUnexpectedEof;
   return Fault;

@@ -340,14 +340,8 @@ int TTarData::Finish() {
     return Fault;
   Finished = true;
   // Whatever the caller left unread still has to be there.
-  uint8_t scratch[16384];
-  for (;;) {
-    const ptrdiff_t got = Read(scratch, sizeof scratch);
-    if (got < 0)
-      return Fault;
-    if (got == 0)
-      break;
-  }
+  if (!ReadRest())
+    return Fault;
   if (Position != Size)
     Fault = errUnexpectedEof;
   return Fault;

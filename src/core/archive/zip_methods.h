@@ -21,7 +21,6 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <vector>
 
 namespace corvane::archive::zip {
 
@@ -182,11 +181,8 @@ public:
   }
 
   int Finish() override {
-    if (!Ended && Fault == errNone) {
-      std::vector<uint8_t> scratch(size_t{1} << 16);
-      while (Read(scratch.data(), scratch.size()) > 0) {
-      }
-    }
+    if (!Ended && Fault == errNone)
+      ReadRest();
     if (Fault != errNone)
       return Fault;
     if (Produced != Size)
