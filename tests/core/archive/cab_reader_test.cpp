@@ -1,25 +1,20 @@
 #include "archive/archive_format.h"
 #include "archive/archive_libraries.h"
 #include "archive_samples.h"
+#include "library_override.h"
+#include "temp_folder.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 
 namespace corvane::archive {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
+using test::ReadFile;
 
 std::string Fixture(const std::string& name) {
   return ReadFile(CORVANE_SOURCE_DIR "/tests/core/archive/fixtures/cab/" + name);
@@ -350,28 +345,7 @@ TEST(CabReader, TruncatedAnywhereNeverGivesWrongData) {
   }
 }
 
-// Sets a library override of the environment for one test and forgets the loaded libraries on
-// both ends, so each test loads them as its environment says.
-class TLibraryOverride {
-public:
-  TLibraryOverride(const char* variable, const char* value) : Variable(variable) {
-    if (const char* old = std::getenv(variable))
-      Saved = old;
-    ::setenv(variable, value, 1);
-    ResetArchiveLibraries();
-  }
-  ~TLibraryOverride() {
-    if (Saved)
-      ::setenv(Variable, Saved->c_str(), 1);
-    else
-      ::unsetenv(Variable);
-    ResetArchiveLibraries();
-  }
-
-private:
-  const char* Variable;
-  std::optional<std::string> Saved;
-};
+using test::TLibraryOverride;
 
 TEST(CabReader, MissingLibraryFailsCabAlone) {
   const std::string zip =

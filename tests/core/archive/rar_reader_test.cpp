@@ -2,49 +2,23 @@
 #include "archive/archive_format.h"
 #include "archive/archive_libraries.h"
 #include "archive_samples.h"
+#include "library_override.h"
+#include "temp_folder.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 
 namespace corvane::archive {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
+using test::ReadFile;
 
-// Sets a library override of the environment for one test and forgets the loaded libraries on
-// both ends, so each test loads them as its environment says.
-class TLibraryOverride {
-public:
-  TLibraryOverride(const char* variable, const char* value) : Variable(variable) {
-    if (const char* old = std::getenv(variable))
-      Saved = old;
-    ::setenv(variable, value, 1);
-    ResetArchiveLibraries();
-  }
-  ~TLibraryOverride() {
-    if (Saved)
-      ::setenv(Variable, Saved->c_str(), 1);
-    else
-      ::unsetenv(Variable);
-    ResetArchiveLibraries();
-  }
-
-private:
-  const char* Variable;
-  std::optional<std::string> Saved;
-};
+using test::TLibraryOverride;
 
 // RAR 4 archives with stored entries, written block by block for what the samples do not show:
 // volumes, hosts, encryption flags, a wrong CRC. (Nothing here writes RAR archives otherwise.)

@@ -4,6 +4,7 @@
 // decoder reads them), and hostile streams.
 #include "archive/archive_format.h"
 #include "archive/zip_methods.h"
+#include "temp_folder.h"
 #include "zip_writer.h"
 
 #include <zlib.h>
@@ -13,14 +14,12 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <queue>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -45,12 +44,7 @@ uint32_t Crc(std::string_view data) {
       crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
+using test::ReadFile;
 
 struct TDecoded {
   std::string Data;
