@@ -436,7 +436,22 @@ bool TARCDiskInterface::BeginCopyIn(std::string_view sourceFolder, std::string_v
   AddBackslash(SourceFolder);
   MoveRun = move;
   SubFolders = false;
+  LeftOut.clear();
   return CreateListFile();
+}
+
+bool TARCDiskInterface::WriteListLine(std::string name) {
+  // Archivers read "*" and "?" in a list as patterns that may match other files (a delete would
+  // then remove them too), and a line break would split the name: such names are never listed.
+  if (name.empty() || name.find_first_of("*?\n\r") != std::string::npos)
+    return false;
+  for (char& c : name)
+    if (c == '\\')
+      c = '/';
+  std::fputs(name.c_str(), List);
+  std::fputc('\n', List);
+  ++ListLines;
+  return true;
 }
 
 bool TARCDiskInterface::CopyIn(std::string_view source, std::string_view, bool) {
@@ -447,17 +462,10 @@ bool TARCDiskInterface::CopyIn(std::string_view source, std::string_view, bool) 
   std::string rest(source.substr(SourceFolder.size()));
   while (!rest.empty() && rest.front() == '\\')
     rest.erase(rest.begin());
-  if (rest.empty() || rest.find('\n') != std::string::npos)
-    return false; // a name with a line break cannot be written as one line of the list
-  for (char& c : rest)
-    if (c == '\\')
-      c = '/';
-  if (rest.find('/') != std::string::npos)
+  if (rest.find('\\') != std::string::npos)
     SubFolders = true;
-  rest.insert(0, TargetPrefix);
-  std::fputs(rest.c_str(), List);
-  std::fputc('\n', List);
-  ++ListLines;
+  if (!WriteListLine(TargetPrefix + rest))
+    LeftOut.emplace_back(source);
   return false;
 }
 
@@ -512,6 +520,14 @@ bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
 bool TARCDiskInterface::EndCopyIn() {
   if (!List)
     return false;
+  if (!LeftOut.empty() && Owner && Owner->OnCopyError) {
+    std::string text = "Not added (an archiver would read \"*\", \"?\" or a line break in a name "
+                       "as a pattern or a new name); the files stay where they are:";
+    for (const std::string& name : LeftOut)
+      text += "\n" + name;
+    Owner->OnCopyError(5, text);
+  }
+  LeftOut.clear();
   const int mode = (MoveRun ? amMove : amAdd) + (SubFolders ? 1 : 0);
   const std::string source = WithoutTrailingSlash(NativeOf(SourceFolder));
   if (TargetPrefix.empty())
@@ -539,19 +555,9 @@ bool TARCDiskInterface::BeginDelete() {
 }
 
 bool TARCDiskInterface::DeleteFile(std::string_view name) {
-  if (!List)
+  if (!List || !Paths.count(std::string(name)))
     return false;
-  const auto found = Paths.find(std::string(name));
-  if (found == Paths.end() || name.find('\n') != std::string_view::npos)
-    return false;
-  std::string line(name);
-  for (char& c : line)
-    if (c == '\\')
-      c = '/';
-  std::fputs(line.c_str(), List);
-  std::fputc('\n', List);
-  ++ListLines;
-  return true;
+  return WriteListLine(std::string(name));
 }
 
 bool TARCDiskInterface::RemoveDir(std::string_view name) {

@@ -71,6 +71,8 @@ private:
   void AddItem(TItem item);
   void Report(int code, const std::string& name);
   bool CreateListFile();
+  // One name of the list, "/"-separated; false (nothing written) for a name no list can carry.
+  bool WriteListLine(std::string name);
   bool RunArchiver(int mode, const std::string& workFolder);
   void DropListFile();
 
@@ -98,6 +100,7 @@ private:
   std::string ListPath;     // native
   std::FILE* List = nullptr;
   int ListLines = 0;
+  std::vector<std::string> LeftOut; // sources of the copy-in run that no list could carry
 };
 
 } // namespace corvane

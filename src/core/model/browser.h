@@ -95,7 +95,11 @@ public:
   const std::string& RootPath() const { return Root; }
   // The shown folder as the user reads it: RootPath + RelPath, with a "\" between an archive's
   // path and the folder inside it.
-  std::string ShownPath() const { return Kind == skArchive ? Root + "\\" + Rel : Root + Rel; }
+  std::string ShownPath() const { return ShownPathOf(Rel); }
+  // A path below the root as the user reads it, the same way.
+  std::string ShownPathOf(std::string_view rel) const {
+    return (Kind == skArchive ? Root + "\\" : Root) + std::string(rel);
+  }
   // 0 when the last ReadFolder could list the folder, else the system's error number.
   int ReadError() const { return LastReadError; }
   uint8_t SourceKind() const { return Kind; }

@@ -160,7 +160,7 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
   }
   const int64_t total = SelectionSize();
   if (OnCopyBegin)
-    OnCopyBegin(Root + Rel, total);
+    OnCopyBegin(ShownPath(), total);
   if (MarkedCount > 0) {
     for (int i = 1; i <= Count(); ++i) {
       platform::ProcessMessages();

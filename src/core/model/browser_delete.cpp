@@ -38,7 +38,7 @@ bool TBrowser::AskDelete(const TFileEntry& entry, const std::string& fullPath) {
 }
 
 void TBrowser::DeleteOneFile(const std::string& relPath) {
-  const std::string full = Root + relPath;
+  const std::string full = ShownPathOf(relPath);
   if (OnDeleteFile)
     OnDeleteFile(full);
   if (!Source->DeleteFile(relPath) && OnDeleteError)
@@ -57,7 +57,7 @@ void TBrowser::DeleteTree(const std::string& folder, bool removeFolder) {
     const std::string path = prefix + entry.EntryName();
     if (entry.IsWalkableFolder())
       pending.emplace_back(path, entry);
-    else if (AskDelete(entry, Root + path))
+    else if (AskDelete(entry, ShownPathOf(path)))
       DeleteOneFile(path);
   }
   for (auto it = pending.rbegin(); it != pending.rend() && Busy; ++it) {
@@ -65,12 +65,12 @@ void TBrowser::DeleteTree(const std::string& folder, bool removeFolder) {
     dev_t inner = 0;
     if (real && (!DeviceOf(Root + it->first, inner) || inner != device))
       continue; // another file system is mounted here: it is not part of this tree
-    if (AskDelete(it->second, Root + it->first))
+    if (AskDelete(it->second, ShownPathOf(it->first)))
       DeleteTree(it->first, true);
   }
   if (removeFolder && Busy) {
     if (OnDeleteFile)
-      OnDeleteFile(Root + folder);
+      OnDeleteFile(ShownPathOf(folder));
     Source->RemoveDir(folder);
   }
 }
@@ -82,7 +82,7 @@ void TBrowser::DeleteOneEntry(int index) {
   if (entry.IsUpEntry())
     return;
   const std::string relPath = Rel + entry.EntryName();
-  const bool answer = AskDelete(entry, Root + relPath);
+  const bool answer = AskDelete(entry, ShownPathOf(relPath));
   if (entry.IsWalkableFolder()) {
     if (answer)
       DeleteTree(relPath, true);

@@ -333,6 +333,38 @@ TEST(ArchiveSource, AddsThroughTheArchiverWithAListFileInTheSourceFolder) {
   EXPECT_TRUE(f.Errors.empty());
 }
 
+TEST(ArchiveSource, NamesAnArchiverWouldReadAsPatternsAreNeverListed) {
+  // "a*.txt" in a list would also match "ab.txt": adding it could move, deleting it could delete
+  // a file nobody chose.
+  TCopyInFixture f;
+  test::WriteFile(f.Dir.File("src/a*.txt"), "star");
+  test::WriteFile(f.Dir.File("src/ab.txt"), "plain");
+  f.Source.ReadFolder();
+  f.Source.ToggleMark(f.Source.FindEntry("a*.txt"));
+  f.Source.ToggleMark(f.Source.FindEntry("ab.txt"));
+  ASSERT_TRUE(f.Source.CopyToBrowser(f.Browser, true));
+  EXPECT_EQ(f.Stub.List(), "ab.txt\n");
+  ASSERT_EQ(f.Errors.size(), 1u);
+  EXPECT_NE(f.Errors.front().find(f.Dir.Model() + "src\\a*.txt"), std::string::npos);
+  EXPECT_EQ(ReadFile(f.Dir.Native("src/a*.txt")), "star");
+
+  TArchiveFixture g;
+  g.MakeZip("b.zip", {TZipItem("a*.txt", "star"), TZipItem("ab.txt", "plain")});
+  TStubArchiver stub(g.Dir, 0);
+  g.OpenFolder();
+  ASSERT_TRUE(g.Enter("b.zip"));
+  g.Browser.OnArchiveParameters = [&stub](int, int, int, std::string& text) {
+    text = stub.Path + " d % @";
+  };
+  std::vector<std::string> notDeleted;
+  g.Browser.OnDeleteError = [&](const std::string& path) { notDeleted.push_back(path); };
+  g.Browser.ToggleMark(g.Browser.FindEntry("a*.txt"));
+  g.Browser.ToggleMark(g.Browser.FindEntry("ab.txt"));
+  g.Browser.DeleteSelection();
+  EXPECT_EQ(stub.List(), "ab.txt\n");
+  EXPECT_EQ(notDeleted, (std::vector<std::string>{g.Dir.Model() + "b.zip\\a*.txt"}));
+}
+
 TEST(ArchiveSource, FilesAddedToAFolderInsideTheArchiveAreNamedWithIt) {
   TCopyInFixture f;
   f.Source.Cursor = f.Source.FindEntry("a.txt");
