@@ -318,6 +318,7 @@ void TUnBase::Run(const std::vector<uint64_t>* recNums) {
     Buffer.resize(ExtractBufferSize);
   const std::set<uint64_t> wanted =
       recNums ? std::set<uint64_t>(recNums->begin(), recNums->end()) : std::set<uint64_t>();
+  size_t extracted = 0;
   TArcEntry entry;
   while (true) {
     bool more = false;
@@ -333,6 +334,9 @@ void TUnBase::Run(const std::vector<uint64_t>* recNums) {
     ExtractEntry(*reader, entry);
     platform::ProcessMessages();
     CheckStop();
+    // Chosen entries: the walk ends with the last of them, not at the end of the archive.
+    if (recNums && ++extracted == wanted.size())
+      break;
   }
   Target.reset();
 }

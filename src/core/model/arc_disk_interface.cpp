@@ -225,6 +225,8 @@ bool TARCDiskInterface::ReadDirectory() {
         };
     }
   }
+  if (Extractor)
+    Extractor->SetArchiveFile(NativeArchive); // detected once per reading, not per entry taken out
   Reader->ShowBlankDirs = Extractor != nullptr;
   if (Owner && Owner->OnArchiveReadBegin)
     Owner->OnArchiveReadBegin();
@@ -353,7 +355,6 @@ bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, 
   const int64_t size = item.Entry.Size;
   if (Owner && Owner->OnCopyFirstBlock)
     Owner->OnCopyFirstBlock(Root + "\\" + std::string(name), std::string(target), size);
-  Extractor->SetArchiveFile(NativeArchive);
   Extractor->ExtractDir = nativeFolder;
   Extractor->FileSpec = "*.*";
   Extractor->OnFileExists = [](archive::TUnBase*, const std::string&, int64_t, bool& accept) {
