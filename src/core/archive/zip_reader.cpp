@@ -24,9 +24,9 @@ namespace corvane::archive {
 namespace {
 
 using zip::TMethodDecoder;
-using zip::TStoreDecoder;
 using zip::TMethodParams;
 using zip::TPackedInput;
+using zip::TStoreDecoder;
 using zip::TZipKeys;
 
 constexpr uint32_t kLocalSignature = 0x04034b50;   // PK\3\4
@@ -461,9 +461,8 @@ std::unique_ptr<TEntryData> TZipReader::OpenData(const TArcEntry& entry,
       return nullptr;
     }
   }
-  return std::make_unique<zip::TDecodedEntryData<zip::TCrc32>>(std::move(input),
-                                                                std::move(decoder), entry.Size,
-                                                                entry.Crc);
+  return std::make_unique<zip::TDecodedEntryData<zip::TCrc32>>(std::move(input), std::move(decoder),
+                                                               entry.Size, entry.Crc);
 }
 
 } // namespace

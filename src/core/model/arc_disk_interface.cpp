@@ -66,12 +66,6 @@ std::string NativeOf(std::string_view model) {
   return platform::ModelToNative(model).value_or(std::string());
 }
 
-std::string WithoutTrailingSlash(std::string native) {
-  while (native.size() > 1 && native.back() == '/')
-    native.pop_back();
-  return native;
-}
-
 // The last lines of the archiver's log, for the message that says it failed.
 std::string LogTail(const std::string& logPath) {
   std::ifstream log(logPath);
@@ -149,8 +143,7 @@ TARCDiskInterface::~TARCDiskInterface() {
 
 std::unique_ptr<TARCDiskInterface> TARCDiskInterface::Open(TBrowser* owner,
                                                            std::string_view archivePath) {
-  std::unique_ptr<TARCDiskInterface> source(
-      new TARCDiskInterface(owner, std::string(archivePath)));
+  std::unique_ptr<TARCDiskInterface> source(new TARCDiskInterface(owner, std::string(archivePath)));
   if (owner) {
     source->WorkFolder = owner->WorkFolder;
     source->CodePage = owner->CodePage;
@@ -193,8 +186,8 @@ bool TARCDiskInterface::ReadDirectory() {
     };
     Reader->OnError = [this](archive::TAwkMain*, const std::string& fn, const std::string&,
                              const std::string&, int code) { Report(code, fn); };
-    Reader->OnNextVolume = [](archive::TZipCommon*, std::string&, std::string&,
-                              const std::string&, bool exists, bool& cancel) { cancel = !exists; };
+    Reader->OnNextVolume = [](archive::TZipCommon*, std::string&, std::string&, const std::string&,
+                              bool exists, bool& cancel) { cancel = !exists; };
   }
   Reader->CodePage = CodePage;
   Reader->SetArchiveFile(NativeArchive);
@@ -338,7 +331,7 @@ bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, 
   if (item.Entry.IsFolder() || !item.Stored)
     return false;
   const std::string nativeTarget = NativeOf(target);
-  const std::string nativeFolder = WithoutTrailingSlash(NativeOf(targetFolder));
+  const std::string nativeFolder = platform::ModelToNativeFolder(targetFolder);
   if (nativeTarget.empty() || nativeFolder.empty())
     return false;
 
@@ -380,7 +373,7 @@ bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, 
 
 bool TARCDiskInterface::CreateListFile() {
   DropListFile();
-  std::string folder = WithoutTrailingSlash(NativeOf(WorkFolder));
+  std::string folder = platform::ModelToNativeFolder(WorkFolder);
   if (folder.empty()) {
     if (Owner && Owner->OnCopyError)
       Owner->OnCopyError(5, "No work folder is set for the archiver's list file.");
@@ -490,18 +483,19 @@ bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
     failure = "No archiver is set for " + std::string(archive::ArcTypeName(Type)) +
               " archives; the archive was not changed.";
   } else {
-    const std::string log = WithoutTrailingSlash(NativeOf(WorkFolder)) + "/archiver.log";
+    const std::string log = platform::ModelToNativeFolder(WorkFolder) + "/archiver.log";
     const platform::TRunResult run =
         platform::RunAndWait(command->Program, command->Args, workFolder, log, [this] {
           if (Owner && Owner->OnArchiverWait)
             Owner->OnArchiverWait();
         });
     if (run.Launch == platform::TLaunchResult::NotFound)
-      failure = "The archiver \"" + command->Program + "\" was not found. Install it or change "
+      failure = "The archiver \"" + command->Program +
+                "\" was not found. Install it or change "
                 "the archiver's command line; the archive was not changed.";
     else if (run.Launch == platform::TLaunchResult::Failed)
-      failure = "The archiver \"" + command->Program + "\" could not be started: " +
-                std::strerror(run.Error);
+      failure = "The archiver \"" + command->Program +
+                "\" could not be started: " + std::strerror(run.Error);
     else if (run.Signal != 0)
       failure = "The archiver \"" + command->Program + "\" was stopped by signal " +
                 std::to_string(run.Signal) + "." + LogTail(log);
@@ -530,13 +524,13 @@ bool TARCDiskInterface::EndCopyIn() {
   }
   LeftOut.clear();
   const int mode = (MoveRun ? amMove : amAdd) + (SubFolders ? 1 : 0);
-  const std::string source = WithoutTrailingSlash(NativeOf(SourceFolder));
+  const std::string source = platform::ModelToNativeFolder(SourceFolder);
   if (TargetPrefix.empty())
     return RunArchiver(mode, source);
   // The archiver names each file by its path from its working folder. For a folder inside the
   // archive, that is a staging folder in which the folder's path leads to the source folder
   // through a link; a move then removes the very files it archived.
-  TStagingFolder stage(WithoutTrailingSlash(NativeOf(WorkFolder)), TargetPrefix, source);
+  TStagingFolder stage(platform::ModelToNativeFolder(WorkFolder), TargetPrefix, source);
   if (!stage.Path().empty())
     return RunArchiver(mode, stage.Path());
   DropListFile();

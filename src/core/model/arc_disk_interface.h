@@ -59,9 +59,9 @@ public:
 private:
   struct TItem {
     TFileEntry Entry;
-    std::string Folder;   // inside the archive, "" or ending in "\"
-    uint64_t Record = 0;  // the entry's place in the archive, for extracting exactly it
-    bool Stored = false;  // the archive holds an entry for it (folders may exist only by files)
+    std::string Folder;  // inside the archive, "" or ending in "\"
+    uint64_t Record = 0; // the entry's place in the archive, for extracting exactly it
+    bool Stored = false; // the archive holds an entry for it (folders may exist only by files)
   };
 
   TARCDiskInterface(TBrowser* owner, std::string archivePath);

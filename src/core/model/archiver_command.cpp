@@ -16,10 +16,10 @@ namespace {
 constexpr std::array<const char*, 5> ZipLines = {"7zz a -tzip % @", "7zz a -tzip % @",
                                                  "7zz a -tzip -sdel % @", "7zz a -tzip -sdel % @",
                                                  "7zz d % @"};
-constexpr std::array<const char*, 5> ArjLines = {"arj a % !", "arj a % !", "arj m % !",
-                                                 "arj m % !", "arj d % !"};
-constexpr std::array<const char*, 5> RarLines = {"rar a % @", "rar a % @", "rar m % @",
-                                                 "rar m % @", "rar d % @"};
+constexpr std::array<const char*, 5> ArjLines = {"arj a % !", "arj a % !", "arj m % !", "arj m % !",
+                                                 "arj d % !"};
+constexpr std::array<const char*, 5> RarLines = {"rar a % @", "rar a % @", "rar m % @", "rar m % @",
+                                                 "rar d % @"};
 
 bool EndsWithText(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() &&
@@ -72,8 +72,8 @@ std::optional<TArchiverCommand> BuildArchiverCommand(std::string_view commandTem
                       std::make_move_iterator(words.end()));
   command.Args.push_back(archivePath);
   std::vector<std::string> tailWords = platform::SplitCommandLine(tail);
-  const bool glued = !tailWords.empty() && !tail.empty() && tail.back() != ' ' &&
-                     tail.back() != '\t';
+  const bool glued =
+      !tailWords.empty() && !tail.empty() && tail.back() != ' ' && tail.back() != '\t';
   for (std::string& word : tailWords)
     command.Args.push_back(std::move(word));
   if (glued)

@@ -107,9 +107,9 @@ public:
   // Settings the owner changes; they take effect at the next ReadFolder.
   bool Busy = false; // a long operation runs; clearing it asks the operation to stop
   std::string Mask = "*.*";
-  std::string WorkFolder; // handed to archive sources for their auxiliary files
+  std::string WorkFolder;          // handed to archive sources for their auxiliary files
   std::string CodePage = "IBM437"; // of names in archives written on DOS, for archive sources
-  int Cursor = 0;         // 1-based; 0 when the listing is empty
+  int Cursor = 0;                  // 1-based; 0 when the listing is empty
   uint8_t SortMode = smReadingOrder;
   bool ShowHidden = false;
   bool FoldersFirst = false;

@@ -41,13 +41,6 @@ bool InsideOf(const std::string& source, std::string target) {
   return false;
 }
 
-std::string NativeFolder(const std::string& model) {
-  std::string native = platform::ModelToNative(model).value_or(std::string());
-  while (native.size() > 1 && native.back() == '/')
-    native.pop_back();
-  return native;
-}
-
 } // namespace
 
 void TBrowser::StopOperation() {
@@ -101,7 +94,8 @@ bool TBrowser::CopyOneEntry(int index, const std::string& targetFolder, const st
   }
   const std::string sourceModel = Root + Rel + name;
   const std::string targetModel = targetFolder + targetName;
-  if (InsideOf(NativeFolder(sourceModel), NativeFolder(targetModel))) {
+  if (InsideOf(platform::ModelToNativeFolder(sourceModel),
+               platform::ModelToNativeFolder(targetModel))) {
     if (OnCopyError)
       OnCopyError(3, targetModel + "\\");
     return false;

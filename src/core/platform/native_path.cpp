@@ -70,6 +70,13 @@ std::string HomeFolder() {
   return home;
 }
 
+std::string ModelToNativeFolder(std::string_view modelFolder) {
+  std::string native = ModelToNative(modelFolder).value_or(std::string());
+  while (native.size() > 1 && native.back() == '/')
+    native.pop_back();
+  return native;
+}
+
 std::optional<std::string> TypedToModel(std::string_view typed) {
   if (!typed.empty() && typed.front() == '/')
     return NativeToModel(typed);

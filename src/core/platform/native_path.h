@@ -21,6 +21,10 @@ std::string SwapSeparators(std::string_view path);
 // letter or a text that is not a model path gives nothing.
 std::optional<std::string> ModelToNative(std::string_view modelPath);
 
+// A model folder, with or without its trailing "\", as a native path without a trailing "/" (a
+// root stays "/"); empty when it has no native form.
+std::string ModelToNativeFolder(std::string_view modelFolder);
+
 // An absolute native path becomes "X:\..." on the drive with the longest mount-point prefix; a
 // trailing "/" is kept as a trailing "\". A relative path gives nothing.
 std::optional<std::string> NativeToModel(std::string_view nativePath);

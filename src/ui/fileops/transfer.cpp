@@ -131,18 +131,18 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
   // The move window reports no single failures; no earlier handler may be called either. An
   // archive library's message (kind 5) says why the failure reported next happened.
   std::string reason;
-  TScopedEvent error(
-      browser.OnCopyError,
-      TError([this, reportErrors, &texts, &reason](int kind, const std::string& path) {
-        if (kind == 5) {
-          reason = path;
-          return;
-        }
-        if (reportErrors && (kind == 1 || kind == 3 || kind == 4))
-          TAsker::Current().Error(Dialog, texts.Error + ' ' + FromBytes(path) +
-                                              (reason.empty() ? QString() : '\n' + FromBytes(reason)));
-        reason.clear();
-      }));
+  TScopedEvent error(browser.OnCopyError, TError([this, reportErrors, &texts,
+                                                  &reason](int kind, const std::string& path) {
+                       if (kind == 5) {
+                         reason = path;
+                         return;
+                       }
+                       if (reportErrors && (kind == 1 || kind == 3 || kind == 4))
+                         TAsker::Current().Error(
+                             Dialog, texts.Error + ' ' + FromBytes(path) +
+                                         (reason.empty() ? QString() : '\n' + FromBytes(reason)));
+                       reason.clear();
+                     }));
   // The monitors would re-read the panels after every file: off for the run, on again after it,
   // whatever its result.
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})

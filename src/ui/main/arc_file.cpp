@@ -28,8 +28,9 @@ std::optional<std::string> TForm1::GetArcFile(bool showProgress) {
   const std::string folder = ProgramFolder + "\\Temp\\";
   const auto nativeFolder = platform::ModelToNative(folder);
   if (!nativeFolder || (!platform::MakeFolder(*nativeFolder) && errno != EEXIST)) {
-    TAsker::Current().Error(this, QStringLiteral("Cannot make the temporary folder %1")
-                                      .arg(QString::fromStdString(folder)));
+    TAsker::Current().Error(
+        this,
+        QStringLiteral("Cannot make the temporary folder %1").arg(QString::fromStdString(folder)));
     return std::nullopt;
   }
 
@@ -37,8 +38,8 @@ std::optional<std::string> TForm1::GetArcFile(bool showProgress) {
   std::unique_ptr<QDialog> progress;
   QProgressBar* bar = nullptr;
   if (showProgress && entry->Size > 100000) {
-    progress = std::make_unique<QDialog>(this, Qt::Tool | Qt::CustomizeWindowHint |
-                                                   Qt::WindowTitleHint);
+    progress =
+        std::make_unique<QDialog>(this, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     progress->setObjectName(QStringLiteral("ArcFileProgress"));
     progress->setWindowTitle(LangStrings.Get("Messages", "Extracting") + QStringLiteral("..."));
     bar = new QProgressBar(progress.get());
@@ -70,9 +71,9 @@ std::optional<std::string> TForm1::GetArcFile(bool showProgress) {
   progress.reset();
   if (!copied) {
     // No stale copy from an earlier run is ever handed on as if it were this entry.
-    TAsker::Current().Error(this, QStringLiteral("Cannot copy files") +
-                                      (reason.empty() ? QString()
-                                                      : '\n' + QString::fromStdString(reason)));
+    TAsker::Current().Error(
+        this, QStringLiteral("Cannot copy files") +
+                  (reason.empty() ? QString() : '\n' + QString::fromStdString(reason)));
     return std::nullopt;
   }
   return target;

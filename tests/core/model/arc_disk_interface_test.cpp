@@ -71,8 +71,8 @@ TEST(ArchiveSource, ListsFoldersOnceWithSizesAndDatesAndGoesUpToTheArchive) {
   TArchiveFixture f;
   TZipItem folder("docs/", "");
   folder.Attributes = 16;
-  f.MakeZip("a.zip", {TZipItem("docs/a.txt", "alpha"), TZipItem("docs/sub/b.txt", "bravo!"),
-                      folder, TZipItem("top.txt", "12345").WithTime(April11Noon)});
+  f.MakeZip("a.zip", {TZipItem("docs/a.txt", "alpha"), TZipItem("docs/sub/b.txt", "bravo!"), folder,
+                      TZipItem("top.txt", "12345").WithTime(April11Noon)});
   test::WriteFile(f.Dir.File("other.txt"), "x");
   f.OpenFolder();
   ASSERT_TRUE(f.Enter("a.zip"));
@@ -108,8 +108,8 @@ TEST(ArchiveSource, DosNamesAreReadInTheOwnersCodePage) {
   f.OpenFolder();
   ASSERT_TRUE(f.Enter("a.zip"));
   EXPECT_EQ(Listing(f.Browser), (Names{"..", "Привет.txt"}));
-  ASSERT_TRUE(f.Browser.CurrentSource()->CopyOut("Привет.txt", f.Dir.Model() + "out\\Привет.txt",
-                                                 false));
+  ASSERT_TRUE(
+      f.Browser.CurrentSource()->CopyOut("Привет.txt", f.Dir.Model() + "out\\Привет.txt", false));
   EXPECT_EQ(ReadFile(f.Dir.Native("out/Привет.txt")), "hello");
 }
 
@@ -130,9 +130,9 @@ TEST(ArchiveSource, DamagedOrForeignArchiveIsReportedAndNotEntered) {
 
 TEST(ArchiveSource, CopiesOutExactlyTheChosenEntry) {
   TArchiveFixture f;
-  f.MakeZip("a.zip", {TZipItem("a*.txt", "star"), TZipItem("ab.txt", "plain"),
-                      TZipItem("bad.txt", "damaged").WithStatedCrc(1),
-                      TZipItem("docs/deep.txt", "deep")});
+  f.MakeZip("a.zip",
+            {TZipItem("a*.txt", "star"), TZipItem("ab.txt", "plain"),
+             TZipItem("bad.txt", "damaged").WithStatedCrc(1), TZipItem("docs/deep.txt", "deep")});
   f.Dir.Folder("out");
   test::WriteFile(f.Dir.Native("out/bad.txt"), "old contents");
   f.OpenFolder();
@@ -209,7 +209,8 @@ TEST(ArchiveSource, CopyEngineTakesFilesAndFoldersOut) {
   f.Browser.ToggleMark(f.Browser.FindEntry("c.txt"));
   ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "out", true));
   EXPECT_EQ(ReadFile(f.Dir.Native("out/docs/a.txt")), "alpha");
-  EXPECT_EQ(ReadFile(f.Dir.Native("out/docs/sub/b.txt")), "bravo") << testing::PrintToString(f.Errors);
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/docs/sub/b.txt")), "bravo")
+      << testing::PrintToString(f.Errors);
   EXPECT_EQ(ReadFile(f.Dir.Native("out/c.txt")), "charlie");
   EXPECT_EQ(f.Browser.SelectedCount(), 0);
   // A move out of an archive leaves the archive as it was.
@@ -247,8 +248,8 @@ TEST(ArchiverCommand, TemplatesBecomeArgumentLists) {
            Case{"rar a % @", {"a", archive, "@" + list}},
            Case{"arj d % !", {"d", archive, "!" + list}},
            Case{"7zz a -tzip -sdel % @", {"a", "-tzip", "-sdel", archive, "@" + list}},
-           Case{"zz x", {"x", archive, list}},          // no "%": archive and list appended
-           Case{"zz a %", {"a", archive, list}},        // nothing after "%"
+           Case{"zz x", {"x", archive, list}},   // no "%": archive and list appended
+           Case{"zz a %", {"a", archive, list}}, // nothing after "%"
            Case{"zz a % -r @", {"a", archive, "-r", "@" + list}},
            Case{"zz a % @ ", {"a", archive, "@", list}}, // a blank keeps the list apart
        }) {
@@ -268,15 +269,18 @@ struct TStubArchiver {
     dir.Folder("bin");
     dir.Folder("record");
     test::WriteFile(Path, "#!/bin/sh\n"
-                          "rec='" + dir.Native("record") + "'\n"
-                          "printf '%s\\n' \"$@\" > \"$rec/args\"\n"
-                          "pwd > \"$rec/cwd\"\n"
-                          "for a in \"$@\"; do f=${a#[@!]}; case $f in *.lst) cat \"$f\" > "
-                          "\"$rec/list\";; esac; done\n"
-                          "while read -r n; do [ -f \"$n\" ] && echo \"$n\" >> \"$rec/found\"; "
-                          "done < \"$rec/list\"\n"
-                          "echo 'stub: disk full' >&2\n"
-                          "exit " + std::to_string(status) + "\n");
+                          "rec='" +
+                              dir.Native("record") +
+                              "'\n"
+                              "printf '%s\\n' \"$@\" > \"$rec/args\"\n"
+                              "pwd > \"$rec/cwd\"\n"
+                              "for a in \"$@\"; do f=${a#[@!]}; case $f in *.lst) cat \"$f\" > "
+                              "\"$rec/list\";; esac; done\n"
+                              "while read -r n; do [ -f \"$n\" ] && echo \"$n\" >> \"$rec/found\"; "
+                              "done < \"$rec/list\"\n"
+                              "echo 'stub: disk full' >&2\n"
+                              "exit " +
+                              std::to_string(status) + "\n");
     ::chmod(Path.c_str(), 0755);
   }
   std::string Args() const { return ReadFile(Dir.Native("record/args")); }

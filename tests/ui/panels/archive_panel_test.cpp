@@ -40,8 +40,7 @@ struct TArchivePanelFixture {
     test::WriteFile(Dir.File("src/new.txt"), "new file");
     TAsker::Replace(&Asker);
     Form.Settings.ConfirmDelete = false;
-    for (auto [panel, folder] :
-         {std::pair{Left(), "d"}, std::pair{Form.RightPanel(), "src"}}) {
+    for (auto [panel, folder] : {std::pair{Left(), "d"}, std::pair{Form.RightPanel(), "src"}}) {
       panel->Settings.Path = QString::fromStdString(Dir.Model() + folder);
       panel->Settings.SortMode = smName;
       panel->InitFromPath();
@@ -205,7 +204,8 @@ TEST(ArchivePanel, TheRealArchiverAddsToAZipShownInAPanel) {
   TFormCopy form(&f.Form);
   form.FormActivate();
   form.Button1Click();
-  EXPECT_TRUE(f.Asker.Errors.empty()) << (f.Asker.Errors.empty() ? "" : f.Asker.Errors.front().toStdString());
+  EXPECT_TRUE(f.Asker.Errors.empty())
+      << (f.Asker.Errors.empty() ? "" : f.Asker.Errors.front().toStdString());
   EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "new.txt", "old.txt"}));
   EXPECT_TRUE(fs::exists(f.Dir.Native("src/new.txt")));
 }
