@@ -21,6 +21,7 @@
 #include "archive/archive_libraries.h"
 #include "config/text_codec.h"
 #include "platform/unique_fd.h"
+#include "platform/write_all.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -122,17 +123,7 @@ public:
 
 private:
   bool WriteAll(const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-      const ssize_t put = ::write(File.Get(), p, size);
-      if (put < 0 && errno == EINTR)
-        continue;
-      if (put <= 0)
-        return false;
-      p += put;
-      size -= static_cast<size_t>(put);
-    }
-    return true;
+    return platform::WriteAll(File.Get(), data, size);
   }
 
   std::vector<uint8_t> Memory;

@@ -1,6 +1,7 @@
 #include "archive/extract_target.h"
 
 #include "archive/archive_types.h"
+#include "platform/write_all.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -124,17 +125,9 @@ int TOutputFile::Create(int folderFd, const std::string& name, bool replace) {
 }
 
 int TOutputFile::Write(const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(Fd.Get(), data, size);
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      return errno == ENOSPC || errno == EDQUOT ? errDiskFull : errWriteFile;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return errNone;
+  if (platform::WriteAll(Fd.Get(), data, size))
+    return errNone;
+  return errno == ENOSPC || errno == EDQUOT ? errDiskFull : errWriteFile;
 }
 
 int TOutputFile::Commit(mode_t mode, bool setTime, int64_t unixTime) {

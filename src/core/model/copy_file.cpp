@@ -6,6 +6,7 @@
 #include "platform/file_ops.h"
 #include "platform/native_path.h"
 #include "platform/unique_fd.h"
+#include "platform/write_all.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,22 +36,6 @@ platform::TUniqueFd MakeTemporary(int dirFd, std::string_view name, std::string&
   return platform::TUniqueFd();
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0) {
-      if (written == 0)
-        errno = EIO;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 // Copies the whole contents, reporting progress; false with errno on any failure.
 bool CopyContents(TBrowserEvents* events, int from, int to, int64_t size) {
   int64_t done = 0;
@@ -69,7 +54,7 @@ bool CopyContents(TBrowserEvents* events, int from, int to, int64_t size) {
       if (buffer.empty())
         buffer.resize(ChunkSize);
       moved = ::read(from, buffer.data(), buffer.size());
-      if (moved > 0 && !WriteAll(to, buffer.data(), static_cast<size_t>(moved)))
+      if (moved > 0 && !platform::WriteAll(to, buffer.data(), static_cast<size_t>(moved)))
         return false;
     }
     if (moved < 0 && errno == EINTR)

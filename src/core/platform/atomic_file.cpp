@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include "platform/unique_fd.h"
+#include "platform/write_all.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,17 +61,7 @@ bool WriteFileAtomically(const std::string& nativePath, std::string_view data, m
   if (!fd.Valid())
     return false;
 
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < data.size()) {
-    const ssize_t written = ::write(fd.Get(), data.data() + done, data.size() - done);
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      ok = false;
-    else
-      done += static_cast<size_t>(written);
-  }
+  bool ok = WriteAll(fd.Get(), data.data(), data.size());
   ok = ok && ::fchmod(fd.Get(), mode) == 0 && ::fsync(fd.Get()) == 0;
   const int error = errno;
   fd.Reset();

@@ -3,6 +3,7 @@
 #include "platform/at_path.h"
 #include "platform/native_path.h"
 #include "platform/unique_fd.h"
+#include "platform/write_all.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -273,19 +274,6 @@ bool FindTrash(dev_t device, const std::string& folder, TTrashPlace& place, std:
   if (!place.RootFd.Valid() || !OpenTrashInside(place))
     return Fail(why, "no trash on this volume: " + ErrorText(errno));
   place.Root = Join(top, ".Trash-" + uid);
-  return true;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(written));
-  }
   return true;
 }
 
@@ -594,7 +582,7 @@ bool MoveToTrash(const std::string& nativePath, std::string* why) {
       ::unlinkat(infoDir, infoName.c_str(), 0);
       continue;
     }
-    if (!WriteAll(info.Get(), text) || ::close(info.Release()) != 0) {
+    if (!WriteAll(info.Get(), text.data(), text.size()) || ::close(info.Release()) != 0) {
       const int error = errno;
       ::unlinkat(infoDir, infoName.c_str(), 0);
       return Fail(why,
