@@ -122,15 +122,14 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
   if (Busy || !Source)
     return false;
   Busy = true;
-  std::string target = platform::TypedToModel(targetText).value_or(std::string(targetText));
-  if (target.find(':') == std::string::npos) {
-    if (Kind == skArchive) {
-      Busy = false;
-      return false;
-    }
-    target =
-        !target.empty() && target.front() == '\\' ? Root + target.substr(1) : Root + Rel + target;
+  // Relative targets are taken from the shown folder; inside an archive there is none to take.
+  const std::optional<std::string> typed =
+      platform::TypedToModel(targetText, Kind == skFolder ? Root + Rel : std::string());
+  if (!typed) {
+    Busy = false;
+    return false;
   }
+  std::string target = *typed;
   std::string targetFolder;
   std::string mask;
   platform::TFileStatus status;

@@ -94,6 +94,25 @@ private:
   std::string TargetName;
 };
 
+bool SameInode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether a copy from source to an existing target would put a file in its own place: the same
+// file, a link over the file it points to (the only copy would become a link to itself), or a file
+// over a link to itself.
+bool OneFile(const platform::TAtPath& from, const struct stat& source, int targetDir,
+             const char* targetName, const struct stat& target) {
+  if (SameInode(source, target))
+    return true;
+  struct stat followed {};
+  if (S_ISLNK(source.st_mode) && ::fstatat(from.Dir(), from.Name(), &followed, 0) == 0 &&
+      SameInode(followed, target))
+    return true;
+  return S_ISLNK(target.st_mode) && ::fstatat(targetDir, targetName, &followed, 0) == 0 &&
+         SameInode(source, followed);
+}
+
 bool Fail(int error) {
   errno = error;
   return false;
@@ -119,9 +138,8 @@ bool CopyFileBlocks(TBrowserEvents* events, std::string_view sourcePath,
     return false;
   struct stat targetStat {};
   const bool targetExists = ::fstatat(to.Dir(), to.Name(), &targetStat, AT_SYMLINK_NOFOLLOW) == 0;
-  if (targetExists && targetStat.st_dev == sourceStat.st_dev &&
-      targetStat.st_ino == sourceStat.st_ino)
-    return Fail(EEXIST); // the same file: copying it would destroy it
+  if (targetExists && OneFile(from, sourceStat, to.Dir(), to.Name(), targetStat))
+    return Fail(EEXIST); // copying it would destroy it
   if (targetExists && S_ISDIR(targetStat.st_mode))
     return Fail(EISDIR);
   if (!S_ISREG(sourceStat.st_mode) && !S_ISLNK(sourceStat.st_mode))

@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -77,17 +78,42 @@ std::string ModelToNativeFolder(std::string_view modelFolder) {
   return native;
 }
 
-std::optional<std::string> TypedToModel(std::string_view typed) {
-  if (!typed.empty() && typed.front() == '/')
-    return NativeToModel(typed);
-  if (!typed.empty() && typed.front() == '~' && (typed.size() == 1 || typed[1] == '/')) {
+std::optional<std::string> TypedToModel(std::string_view typed, std::string_view baseFolder) {
+  if (!typed.empty() && typed.front() == '/') {
+    std::string native(typed);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return NativeToModel(native);
+  }
+  if (!typed.empty() && typed.front() == '~' &&
+      (typed.size() == 1 || typed[1] == '/' || typed[1] == '\\')) {
     std::string native = HomeFolder();
     if (native == "/")
       native.clear();
-    native += typed.size() == 1 ? std::string_view("/") : typed.substr(1);
+    native += '/';
+    native += typed.substr(std::min<size_t>(typed.size(), 2));
+    std::replace(native.begin(), native.end(), '\\', '/');
     return NativeToModel(native);
   }
-  return std::string(typed);
+  std::string model;
+  std::string_view rest = typed;
+  if (typed.size() >= 2 && typed[1] == ':' && std::isalpha(static_cast<unsigned char>(typed[0])) &&
+      (typed.size() == 2 || typed[2] == '\\' || typed[2] == '/')) {
+    model = {static_cast<char>(std::toupper(static_cast<unsigned char>(typed[0]))), ':', '\\'};
+    rest.remove_prefix(std::min<size_t>(typed.size(), 3));
+  } else if (baseFolder.size() < 3) {
+    return std::nullopt;
+  } else if (!typed.empty() && (typed.front() == '\\')) {
+    model = baseFolder.substr(0, 3);
+    rest.remove_prefix(1);
+  } else {
+    model = baseFolder;
+    if (model.back() != '\\')
+      model += '\\';
+  }
+  const size_t start = model.size();
+  model += rest;
+  std::replace(model.begin() + static_cast<std::ptrdiff_t>(start), model.end(), '/', '\\');
+  return model;
 }
 
 } // namespace corvane::platform

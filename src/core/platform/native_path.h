@@ -29,10 +29,15 @@ std::string ModelToNativeFolder(std::string_view modelFolder);
 // trailing "/" is kept as a trailing "\". A relative path gives nothing.
 std::optional<std::string> NativeToModel(std::string_view nativePath);
 
-// Typed input (a copy target, a new folder, the command line): a text starting with "/" is a
-// native absolute path and one starting with "~" is relative to the home folder; both are turned
-// into model paths. Any other text is returned unchanged.
-std::optional<std::string> TypedToModel(std::string_view typed);
+// Typed input (a copy or move target, a new name, an extraction folder) as a model path. In typed
+// text "/" and "\" both separate folders, and a ":" is part of a name (Linux names may hold one)
+// except in these forms: a letter with ":" followed by a separator or nothing names that drive
+// ("d:" is "D:\"). A text starting with "/" is a native absolute path; "~" alone or followed by a
+// separator is the home folder; a text starting with "\" starts at the root of the drive of
+// `baseFolder`; anything else is relative to `baseFolder` (a model folder ending in "\"). A
+// trailing separator is kept as a trailing "\" (a folder to make). Nothing when the text needs a
+// base and none is given, or when a native path lies on no drive.
+std::optional<std::string> TypedToModel(std::string_view typed, std::string_view baseFolder);
 
 // The user's home folder ($HOME, else the password database), native, without a trailing "/".
 std::string HomeFolder();

@@ -170,15 +170,9 @@ QString TFormExtract::Text(const char* key) const {
 
 std::string TFormExtract::TargetFolder() const {
   const std::string typed = Edit1->currentText().toStdString();
-  std::string target = platform::TypedToModel(typed).value_or(typed);
-  if (target.find(':') == std::string::npos) {
-    // Without a drive the folder is taken from the active panel's, as a copy target is.
-    const TFPanel* panel = Main->ActivePanel();
-    target = !target.empty() && target.front() == '\\'
-                 ? panel->Browser.RootPath() + target.substr(1)
-                 : panel->Browser.RootPath() + panel->Browser.RelPath() + target;
-  }
-  return target;
+  // Without a drive the folder is taken from the active panel's, as a copy target is.
+  const TBrowser& browser = Main->ActivePanel()->Browser;
+  return platform::TypedToModel(typed, browser.RootPath() + browser.RelPath()).value_or(typed);
 }
 
 void TFormExtract::Button1Click() {

@@ -6,6 +6,7 @@
 #include "panels/file_panel.h"
 #include "platform/drive_probe.h"
 #include "platform/drive_table.h"
+#include "platform/native_path.h"
 #include "platform/process_messages.h"
 
 #include <QDialog>
@@ -54,12 +55,15 @@ TTransfer::TTransfer(TForm1* main, QDialog* dialog, QLabel* status, QLabel* curr
       TotalBar(totalBar) {}
 
 bool TTransfer::EnoughSpace(TFPanel* source, const QString& target, const QString& question) {
-  if (target.size() < 2 || target[1] != QLatin1Char(':'))
+  // The drive the typed text names as the copy engine reads it ("a:b.txt" is a name in the
+  // shown folder, not drive A).
+  const TBrowser& browser = source->Browser;
+  const auto model = platform::TypedToModel(
+      target.toStdString(),
+      browser.SourceKind() == skFolder ? browser.RootPath() + browser.RelPath() : std::string());
+  if (!model || model->empty() || ((*model)[0] != 'A' && (*model)[0] != 'B'))
     return true;
-  const QChar letter = target[0].toLower();
-  if (letter != QLatin1Char('a') && letter != QLatin1Char('b'))
-    return true;
-  const auto* drive = platform::TDriveTable::Instance().Find(static_cast<char>(letter.toLatin1()));
+  const auto* drive = platform::TDriveTable::Instance().Find((*model)[0]);
   const auto figures =
       drive && drive->Mounted ? platform::FolderFigures(drive->MountPoint) : std::nullopt;
   const uint64_t free = figures ? figures->FreeBytes : 0;

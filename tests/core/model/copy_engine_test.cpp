@@ -116,6 +116,69 @@ TEST(CopyEngine, NeverCopiesAFolderIntoItselfOrAFileOntoItself) {
   EXPECT_EQ(test::ReadFile(f.Dir.Native("src/keep.txt")), "keep");
 }
 
+// Links and the files they point to are one file for the same-file check, whichever is copied
+// over which, even when the user says Yes to replacing the target.
+TEST(CopyEngine, NeverReplacesAFileWithALinkToItselfOrALinkWithItsFile) {
+  struct Case {
+    const char* Name;
+    bool Move;
+  };
+  for (const Case& c : {Case{"copy", false}, Case{"move", true}}) {
+    TCopyFixture f;
+    test::WriteFile(f.Dir.File("dst/only.txt"), "the only copy");
+    f.Dir.Link("src/only.txt", "../dst/only.txt");
+    test::WriteFile(f.Dir.File("src/data.txt"), "data");
+    f.Dir.Link("dst/data.txt", "../src/data.txt");
+    f.Open();
+    int asked = 0;
+    f.Browser.OnCopyConfirm = [&](int, const std::string&, bool& answer) {
+      ++asked;
+      answer = true;
+    };
+    f.Mark("only.txt");
+    f.Mark("data.txt");
+    ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "dst\\", c.Move));
+    EXPECT_EQ(f.Errors.size(), 2u) << c.Name;
+    EXPECT_EQ(asked, 0) << c.Name;
+    EXPECT_FALSE(fs::is_symlink(f.Dir.Native("dst/only.txt"))) << c.Name;
+    EXPECT_EQ(test::ReadFile(f.Dir.Native("dst/only.txt")), "the only copy") << c.Name;
+    EXPECT_TRUE(fs::is_symlink(f.Dir.Native("src/only.txt"))) << c.Name;
+    EXPECT_EQ(test::ReadFile(f.Dir.Native("src/data.txt")), "data") << c.Name;
+    EXPECT_TRUE(fs::is_symlink(f.Dir.Native("dst/data.txt"))) << c.Name;
+  }
+}
+
+// Typed targets as the user means them: a ":" inside a name is a name character, and a trailing
+// "/" makes a folder.
+TEST(CopyEngine, TypedNamesWithColonsAndSlashesNameWhatTheUserTyped) {
+  TCopyFixture f;
+  test::WriteFile(f.Dir.File("src/a.txt"), "a");
+  test::WriteFile(f.Dir.File("src/b.txt"), "b");
+  f.Open();
+  int asked = 0;
+  f.Browser.OnCopyConfirm = [&](int, const std::string&, bool& answer) {
+    ++asked;
+    answer = false;
+  };
+  f.Browser.Cursor = f.Browser.FindEntry("a.txt");
+  ASSERT_TRUE(f.Browser.CopyToPath("draft 10:30.txt", false));
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/draft 10:30.txt")), "a");
+  f.Browser.Cursor = f.Browser.FindEntry("b.txt");
+  ASSERT_TRUE(f.Browser.CopyToPath("a:b.txt", true));
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/a:b.txt")), "b");
+  EXPECT_FALSE(fs::exists(f.Dir.Native("src/b.txt")));
+  // Two files moved to "backup/": a folder is made and both go in, with no question.
+  f.Browser.Refresh();
+  f.Mark("a.txt");
+  f.Mark("draft 10:30.txt");
+  ASSERT_TRUE(f.Browser.CopyToPath("backup/", true));
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/backup/a.txt")), "a");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/backup/draft 10:30.txt")), "a");
+  EXPECT_FALSE(fs::exists(f.Dir.Native("src/backup\\")));
+  EXPECT_EQ(asked, 0);
+  EXPECT_TRUE(f.Errors.empty());
+}
+
 TEST(CopyEngine, AStoppedMoveKeepsEverySourceNotYetMoved) {
   TCopyFixture f;
   for (int i = 0; i < 20; ++i)

@@ -46,15 +46,44 @@ TEST(NativePath, RejectsWhatIsNoModelPath) {
   EXPECT_FALSE(NativeToModel("relative/path"));
 }
 
-TEST(NativePath, TypedNativePathsBecomeModelPaths) {
+TEST(NativePath, TypedTextIsReadAsTheUserMeantIt) {
   ::setenv("HOME", "/home/ann", 1);
-  EXPECT_EQ(TypedToModel("/usr/share/"), "C:\\usr\\share\\");
-  EXPECT_EQ(TypedToModel("~"), "C:\\home\\ann\\");
-  EXPECT_EQ(TypedToModel("~/docs/a.txt"), "C:\\home\\ann\\docs\\a.txt");
-  // Model paths and names relative to the panel pass unchanged; so does another user's "~name".
-  EXPECT_EQ(TypedToModel("C:\\x\\"), "C:\\x\\");
-  EXPECT_EQ(TypedToModel("new folder"), "new folder");
-  EXPECT_EQ(TypedToModel("~bob"), "~bob");
+  const std::string base = "C:\\home\\ann\\";
+  struct Case {
+    const char* Typed;
+    const char* Model;
+  };
+  const Case cases[] = {
+      // Native paths, the home folder; "\\" separates there too.
+      {"/usr/share/", "C:\\usr\\share\\"},
+      {"/usr\\share", "C:\\usr\\share"},
+      {"~", "C:\\home\\ann\\"},
+      {"~/docs/a.txt", "C:\\home\\ann\\docs\\a.txt"},
+      {"~\\docs", "C:\\home\\ann\\docs"},
+      {"~bob", "C:\\home\\ann\\~bob"}, // another user's home is not ours to guess
+      // Drives: a letter and ":" followed by a separator or nothing.
+      {"C:\\x\\", "C:\\x\\"},
+      {"d:", "D:\\"},
+      {"d:/music/a.mp3", "D:\\music\\a.mp3"},
+      // A ":" anywhere else is part of a name.
+      {"draft 10:30.txt", "C:\\home\\ann\\draft 10:30.txt"},
+      {"a:notes", "C:\\home\\ann\\a:notes"},
+      {"b:", "B:\\"},
+      {"sub/c:d", "C:\\home\\ann\\sub\\c:d"},
+      // Relative names, with either separator; a trailing one means a folder.
+      {"new folder", "C:\\home\\ann\\new folder"},
+      {"backup/", "C:\\home\\ann\\backup\\"},
+      {"a\\b/c", "C:\\home\\ann\\a\\b\\c"},
+      {"\\tmp\\x", "C:\\tmp\\x"},
+      {"", "C:\\home\\ann\\"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(TypedToModel(c.Typed, base), c.Model) << c.Typed;
+  // Without a folder to start from, only texts that name their own place are read.
+  EXPECT_EQ(TypedToModel("d:\\x", ""), "D:\\x");
+  EXPECT_EQ(TypedToModel("/tmp", ""), "C:\\tmp");
+  for (const char* relative : {"name", "\\x", "a:b", ""})
+    EXPECT_FALSE(TypedToModel(relative, "")) << relative;
 }
 
 } // namespace

@@ -88,5 +88,30 @@ TEST(RenameMoveForm, MovingOntoAnExistingFileAsksFirst) {
   }
 }
 
+// Typed new names are read as the copy engine reads them: "a:" or "10:30" inside a name is no
+// drive (no free-space question for a floppy), and "backup/" is a folder to make.
+TEST(RenameMoveForm, TypedNamesWithColonsAndSlashesAreNamesAndFolders) {
+  TMoveFixture f;
+  f.Asker.Answer = TAsker::No; // a free-space question answered No would stop the move
+  f.Form.LeftPanel()->ShowCursorAt(0, f.Form.LeftPanel()->Browser.FindEntry("a.txt") - 1);
+  {
+    TFormRenMove form(&f.Form);
+    form.Edit1->setEditText(QStringLiteral("a:draft 10:30.txt"));
+    form.Button1Click();
+  }
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/a:draft 10:30.txt")), "src a.txt");
+  f.Mark("a:draft 10:30.txt");
+  f.Mark("b.txt");
+  {
+    TFormRenMove form(&f.Form);
+    form.Edit1->setEditText(QStringLiteral("backup/"));
+    form.Button1Click();
+  }
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/backup/a:draft 10:30.txt")), "src a.txt");
+  EXPECT_EQ(test::ReadFile(f.Dir.Native("src/backup/b.txt")), "src b.txt");
+  EXPECT_EQ(f.Asker.Asked, 0);
+  EXPECT_TRUE(f.Asker.Said.empty());
+}
+
 } // namespace
 } // namespace corvane
