@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,6 +159,17 @@ int RunUnprivileged(int (*body)(void*), void* context) {
   if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
     return -1;
   return WEXITSTATUS(status);
+}
+
+TMount::TMount(const std::string& what, std::string nativeFolder)
+    : Folder(std::move(nativeFolder)) {
+  IsMounted = ::geteuid() == 0 &&
+              std::system(("mount " + what + " '" + Folder + "' 2>/dev/null").c_str()) == 0;
+}
+
+TMount::~TMount() {
+  if (IsMounted)
+    ::umount2(Folder.c_str(), MNT_DETACH);
 }
 
 void RemoveTree(const std::string& nativePath) {

@@ -47,6 +47,23 @@ void WriteFile(const std::string& nativePath, const std::string& text);
 // failed otherwise. Anything the child reaches must be open to others.
 int RunUnprivileged(int (*body)(void*), void* context);
 
+// A file system mounted on a folder for one test, detached again on every way out (a failed
+// assertion included). Only root can mount; elsewhere, and where the kernel refuses, Mounted() is
+// false and the test says what it skips. `what` is mount(8)'s arguments before the folder:
+// "-t tmpfs -o size=1m tmpfs", "-t proc proc", "--bind /some/folder".
+class TMount final {
+public:
+  TMount(const std::string& what, std::string nativeFolder);
+  TMount(const TMount&) = delete;
+  TMount& operator=(const TMount&) = delete;
+  ~TMount();
+  bool Mounted() const { return IsMounted; }
+
+private:
+  std::string Folder;
+  bool IsMounted = false;
+};
+
 // Removes a tree without following links (chmod-ing folders where needed).
 void RemoveTree(const std::string& nativePath);
 

@@ -43,6 +43,8 @@ std::unique_ptr<TDiskInterface> TBrowser::MakeSource(uint8_t kind, std::string_v
 }
 
 bool TBrowser::SetRoot(std::string_view root, uint8_t kind, std::string_view relPath) {
+  if (InOperation())
+    return false;
   while (CloseSource()) {
   }
   return OpenSource(kind, root, relPath);
@@ -53,7 +55,7 @@ bool TBrowser::OpenSource(uint8_t kind, std::string_view root, std::string_view 
 }
 
 bool TBrowser::OpenSource(std::unique_ptr<TDiskInterface> source, std::string_view relPath) {
-  if (!source)
+  if (!source || InOperation())
     return false;
   if (Source)
     Source->SavedRelPath = Rel;
@@ -66,7 +68,7 @@ bool TBrowser::OpenSource(std::unique_ptr<TDiskInterface> source, std::string_vi
 }
 
 bool TBrowser::CloseSource() {
-  if (!Source)
+  if (!Source || InOperation())
     return false;
   Source = std::move(Source->Parent);
   if (Source) {
@@ -82,6 +84,8 @@ bool TBrowser::CloseSource() {
 }
 
 bool TBrowser::ReadFolder() {
+  if (InOperation())
+    return false;
   Entries.clear();
   Entries.shrink_to_fit();
   Total = 0;
@@ -154,7 +158,7 @@ void TBrowser::SortListing(std::vector<TFileEntry>& read, size_t first) {
 }
 
 bool TBrowser::EnterFolder(int index) {
-  if (!ValidIndex(index) || !IsFolder(index))
+  if (!ValidIndex(index) || !IsFolder(index) || InOperation())
     return false;
   const TFileEntry& entry = Entries[index - 1];
   if (entry.IsUpEntry())
@@ -165,7 +169,7 @@ bool TBrowser::EnterFolder(int index) {
 }
 
 bool TBrowser::GoUp() {
-  if (IsAtRoot)
+  if (IsAtRoot || InOperation())
     return false;
   if (!Rel.empty()) {
     std::string_view rel = Rel;
@@ -198,6 +202,8 @@ bool TBrowser::GoUp() {
 }
 
 bool TBrowser::Refresh() {
+  if (InOperation())
+    return false;
   std::vector<std::string> marked;
   marked.reserve(static_cast<size_t>(MarkedCount));
   for (const auto& entry : Entries)
@@ -228,7 +234,7 @@ bool TBrowser::Refresh() {
 }
 
 bool TBrowser::RenameEntry(int index, std::string_view newName) {
-  if (!ValidIndex(index) || Kind != skFolder || newName.empty() ||
+  if (!ValidIndex(index) || Kind != skFolder || InOperation() || newName.empty() ||
       newName.find('\\') != std::string_view::npos || newName == "." || newName == "..")
     return false;
   TFileEntry& entry = Entries[index - 1];
@@ -284,6 +290,7 @@ int TBrowser::FindEntry(std::string_view name) const {
 int64_t TBrowser::FolderSize(std::string_view relFolder) {
   if (!Source)
     return 0;
+  const TOperationScope operation(*this);
   int64_t bytes = 0;
   // Depth first with an explicit stack: each folder's enumeration ends before its sub-folders are
   // walked, as a source allows only one at a time, and deep trees cannot exhaust the call stack.
@@ -301,7 +308,7 @@ int64_t TBrowser::FolderSize(std::string_view relFolder) {
     const size_t firstChild = pending.size();
     for (bool more = Source->FindFirst(folder, entry); more; more = Source->FindNext(entry)) {
       if (entry.IsFolder()) {
-        if (entry.IsWalkableFolder())
+        if (entry.IsWalkableFolder() && !IntoPseudoFileSystem(folder + entry.EntryName()))
           pending.push_back(folder + entry.EntryName() + '\\');
       } else {
         bytes += entry.Size;
@@ -316,12 +323,14 @@ int64_t TBrowser::FolderSize(std::string_view relFolder) {
 bool TBrowser::EntryFolderSize(int index) {
   if (!ValidIndex(index) || !IsFolder(index))
     return false;
-  TFileEntry& entry = Entries[index - 1];
+  // The walk lets waiting messages run: the entry is looked at again only after it.
+  const TFileEntry& walked = Entries[index - 1];
   int64_t size = 0;
-  if (entry.IsUpEntry())
+  if (walked.IsUpEntry())
     size = FolderSize(Rel);
-  else if (entry.IsWalkableFolder())
-    size = FolderSize(Rel + entry.EntryName());
+  else if (walked.IsWalkableFolder())
+    size = FolderSize(Rel + walked.EntryName());
+  TFileEntry& entry = Entries[index - 1];
   if (entry.Marked)
     MarkedBytes += size - entry.Size;
   entry.Size = size;
@@ -356,6 +365,13 @@ void TBrowser::FindNextMatch(std::string_view mask) {
       return;
     }
   }
+}
+
+bool TBrowser::IntoPseudoFileSystem(const std::string& relFolder) const {
+  if (Kind != skFolder)
+    return false;
+  const auto native = platform::ModelToNative(Root + relFolder);
+  return native && platform::IsMountPoint(*native) && platform::OnPseudoFileSystem(*native);
 }
 
 bool TBrowser::MatchesMask(std::string_view name, std::string_view masks) {

@@ -85,6 +85,12 @@ public:
   // cursor on the same name, the one after it, or the one before it.
   void DeleteSelection();
 
+  // Whether an engine (copy, move, delete, folder size) is walking this browser's listing or
+  // changing its source. Re-reading meanwhile would free entries and sources the engine still
+  // works on, so SetRoot, OpenSource, CloseSource, ReadFolder, EnterFolder, GoUp, Refresh and
+  // RenameEntry then change nothing and return false; callers try again when it has ended.
+  bool InOperation() const { return Operations > 0; }
+
   TDiskInterface* CurrentSource() const { return Source.get(); }
   int Count() const { return static_cast<int>(Entries.size()); }
   int64_t TotalBytes() const { return Total; }
@@ -116,6 +122,18 @@ public:
   bool ExecutablesFirst = false;
 
 private:
+  // Marks an engine's run for InOperation; runs nest.
+  class TOperationScope final {
+  public:
+    explicit TOperationScope(TBrowser& browser) : Browser(browser) { ++Browser.Operations; }
+    TOperationScope(const TOperationScope&) = delete;
+    TOperationScope& operator=(const TOperationScope&) = delete;
+    ~TOperationScope() { --Browser.Operations; }
+
+  private:
+    TBrowser& Browser;
+  };
+
   bool ValidIndex(int index) const { return index >= 1 && index <= Count(); }
   std::unique_ptr<TDiskInterface> MakeSource(uint8_t kind, std::string_view root);
   void SortListing(std::vector<TFileEntry>& read, size_t first);
@@ -123,6 +141,8 @@ private:
   bool CopyTree(const std::string& sourceFolder, const std::string& targetFolder, bool move);
   void CopyTreeInto(TDiskInterface& into, const std::string& sourceFolder,
                     const std::string& targetFolder, bool move);
+  // Whether a folder of a real source is the top of a proc, sysfs or like file system.
+  bool IntoPseudoFileSystem(const std::string& relFolder) const;
   bool AskDelete(const TFileEntry& entry, const std::string& fullPath);
   void DeleteOneFile(const std::string& relPath);
   void DeleteTree(const std::string& folder, bool removeFolder);
@@ -138,6 +158,7 @@ private:
   std::string Rel;
   std::string Root;
   uint8_t Kind = skFolder;
+  int Operations = 0;
 };
 
 } // namespace corvane

@@ -81,7 +81,8 @@ bool TBrowser::CopyOneEntry(int index, const std::string& targetFolder, const st
                             bool move) {
   if (!Busy)
     return false;
-  const TFileEntry& entry = Entries[static_cast<size_t>(index - 1)];
+  // A copy: the walk below lets waiting messages run.
+  const TFileEntry entry = Entries[static_cast<size_t>(index - 1)];
   const std::string name = entry.EntryName();
   const std::string targetName = mask.empty() ? name : ApplyNameMask(name, mask);
   if (!entry.IsWalkableFolder()) {
@@ -122,6 +123,7 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
   if (Busy || !Source)
     return false;
   Busy = true;
+  const TOperationScope operation(*this);
   // Relative targets are taken from the shown folder; inside an archive there is none to take.
   const std::optional<std::string> typed =
       platform::TypedToModel(targetText, Kind == skFolder ? Root + Rel : std::string());
@@ -197,9 +199,12 @@ bool TBrowser::CopyToBrowser(TBrowser& target, bool move) {
     return CopyToPath(target.RootPath() + target.RelPath(), move);
   // Into an archive: the files are collected, and the archive is written once at the end.
   TDiskInterface* into = target.CurrentSource();
-  if (Kind == skArchive || !Source || !into)
+  if (Kind == skArchive || !Source || !into || target.InOperation())
     return false; // from one archive into another is not supported
   Busy = true;
+  // The target's source is being changed: it must not be closed or re-read meanwhile either.
+  const TOperationScope operation(*this);
+  const TOperationScope targetOperation(target);
   if (!into->BeginCopyIn(Root + Rel, target.RelPath(), 0, move)) {
     Busy = false;
     return false;
@@ -207,7 +212,7 @@ bool TBrowser::CopyToBrowser(TBrowser& target, bool move) {
   if (OnCopyBegin)
     OnCopyBegin(Root + Rel, SelectionSize());
   const auto copyEntry = [&](int index) {
-    const TFileEntry& entry = Entries[static_cast<size_t>(index - 1)];
+    const TFileEntry entry = Entries[static_cast<size_t>(index - 1)];
     const std::string name = entry.EntryName();
     if (entry.IsWalkableFolder()) {
       into->MakeDir(target.RelPath() + name, entry.Attr);

@@ -4,12 +4,12 @@
 //
 // A folder the user declines (it is read-only and the answer is No) keeps its whole contents;
 // walks never follow links (a link is removed as a link) and never go into another mounted file
-// system, so that deleting a tree can never reach what lies outside it.
+// system (a chosen folder that is itself a mount point is refused through OnDeleteRefused), so
+// that deleting a tree can never reach what lies outside it.
 #include "model/browser.h"
+#include "platform/file_ops.h"
 #include "platform/native_path.h"
 #include "platform/process_messages.h"
-
-#include <sys/stat.h>
 
 #include <vector>
 
@@ -17,13 +17,9 @@ namespace corvane {
 
 namespace {
 
-bool DeviceOf(const std::string& model, dev_t& device) {
+bool MountPointAt(const std::string& model) {
   const auto native = platform::ModelToNative(model);
-  struct stat st {};
-  if (!native || ::lstat(native->c_str(), &st) != 0)
-    return false;
-  device = st.st_dev;
-  return true;
+  return !native || platform::IsMountPoint(*native);
 }
 
 } // namespace
@@ -46,10 +42,7 @@ void TBrowser::DeleteOneFile(const std::string& relPath) {
 }
 
 void TBrowser::DeleteTree(const std::string& folder, bool removeFolder) {
-  dev_t device = 0;
   const bool real = Kind == skFolder;
-  if (real && !DeviceOf(Root + folder, device))
-    return;
   std::vector<std::pair<std::string, TFileEntry>> pending;
   TFileEntry entry;
   const std::string prefix = folder + "\\";
@@ -62,8 +55,7 @@ void TBrowser::DeleteTree(const std::string& folder, bool removeFolder) {
   }
   for (auto it = pending.rbegin(); it != pending.rend() && Busy; ++it) {
     platform::ProcessMessages();
-    dev_t inner = 0;
-    if (real && (!DeviceOf(Root + it->first, inner) || inner != device))
+    if (real && MountPointAt(Root + it->first))
       continue; // another file system is mounted here: it is not part of this tree
     if (AskDelete(it->second, ShownPathOf(it->first)))
       DeleteTree(it->first, true);
@@ -82,6 +74,12 @@ void TBrowser::DeleteOneEntry(int index) {
   if (entry.IsUpEntry())
     return;
   const std::string relPath = Rel + entry.EntryName();
+  if (entry.IsWalkableFolder() && Kind == skFolder && MountPointAt(Root + relPath)) {
+    // Emptying it would delete what lies on the mounted volume.
+    if (OnDeleteRefused)
+      OnDeleteRefused(ShownPathOf(relPath));
+    return;
+  }
   const bool answer = AskDelete(entry, ShownPathOf(relPath));
   if (entry.IsWalkableFolder()) {
     if (answer)
@@ -101,17 +99,20 @@ void TBrowser::DeleteSelection() {
     neighbour = EntryName(Cursor + 1);
   else if (Cursor >= 2)
     neighbour = EntryName(Cursor - 1);
-  Source->BeginDelete();
-  if (OnDeleteBegin)
-    OnDeleteBegin();
-  if (MarkedCount > 0) {
-    for (int i = 1; i <= Count() && Busy; ++i)
-      if (Entries[static_cast<size_t>(i - 1)].Marked)
-        DeleteOneEntry(i);
-  } else if (ValidIndex(Cursor)) {
-    DeleteOneEntry(Cursor);
+  {
+    const TOperationScope operation(*this);
+    Source->BeginDelete();
+    if (OnDeleteBegin)
+      OnDeleteBegin();
+    if (MarkedCount > 0) {
+      for (int i = 1; i <= Count() && Busy; ++i)
+        if (Entries[static_cast<size_t>(i - 1)].Marked)
+          DeleteOneEntry(i);
+    } else if (ValidIndex(Cursor)) {
+      DeleteOneEntry(Cursor);
+    }
+    Source->EndDelete();
   }
-  Source->EndDelete();
   Refresh();
   int index = FindEntry(cursorName);
   if (index == 0 && !neighbour.empty())

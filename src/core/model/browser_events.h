@@ -37,6 +37,9 @@ public:
   std::function<void(const std::string& path)> OnDeleteFile;
   std::function<void(int kind, const std::string& path, bool& answer)> OnDeleteConfirm;
   std::function<void(const std::string& path)> OnDeleteError;
+  // A folder that is itself a mount point was chosen: deleting its contents would empty the
+  // mounted volume, so it is refused and kept.
+  std::function<void(const std::string& path)> OnDeleteRefused;
   std::function<void()> OnDeleteEnd;
   // Archive sources.
   std::function<void()> OnArchiveReadBegin;

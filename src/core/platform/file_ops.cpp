@@ -1,6 +1,11 @@
 #include "platform/file_ops.h"
 
 #include "platform/at_path.h"
+#include "platform/unique_fd.h"
+
+#include <linux/magic.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -41,6 +46,59 @@ bool SameFile(std::string_view nativeA, std::string_view nativeB) {
       ::fstatat(b.Dir(), b.Name(), &sb, 0) != 0)
     return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool IsMountPoint(std::string_view nativePath) {
+  TAtPath at;
+  struct statx self {};
+  if (!at.Resolve(nativePath) ||
+      ::statx(at.Dir(), at.Name(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO, &self) != 0)
+    return true;
+  if (S_ISLNK(self.stx_mode))
+    return false;
+  if (self.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+    return (self.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  // Older kernels: a mount point has another device than the folder above it, or is the root.
+  const std::string parent = std::string(nativePath) + "/..";
+  TAtPath up;
+  struct stat above {};
+  if (!up.Resolve(parent) || ::fstatat(up.Dir(), up.Name(), &above, 0) != 0)
+    return true;
+  return makedev(self.stx_dev_major, self.stx_dev_minor) != above.st_dev ||
+         self.stx_ino == above.st_ino;
+}
+
+bool OnPseudoFileSystem(std::string_view nativePath) {
+  TAtPath at;
+  if (!at.Resolve(nativePath))
+    return false;
+  TUniqueFd fd(::openat(at.Dir(), at.Name(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct statfs fs {};
+  if (!fd.Valid() || ::fstatfs(fd.Get(), &fs) != 0)
+    return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+  case PROC_SUPER_MAGIC:
+  case SYSFS_MAGIC:
+  case DEVPTS_SUPER_MAGIC:
+  case CGROUP_SUPER_MAGIC:
+  case CGROUP2_SUPER_MAGIC:
+  case DEBUGFS_MAGIC:
+  case TRACEFS_MAGIC:
+  case SECURITYFS_MAGIC:
+  case PSTOREFS_MAGIC:
+  case BPF_FS_MAGIC:
+  case 0x62656570: // configfs
+  case 0x65735543: // fusectl
+  case HUGETLBFS_MAGIC:
+  case BINFMTFS_MAGIC:
+  case EFIVARFS_MAGIC:
+  case 0x19800202: // mqueue
+  case NSFS_MAGIC:
+  case SELINUX_MAGIC:
+    return true;
+  default:
+    return false;
+  }
 }
 
 bool PathExists(std::string_view nativePath) {

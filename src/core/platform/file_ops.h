@@ -23,6 +23,15 @@ bool RemoveFolder(std::string_view nativePath);
 // Whether both paths name the same file (device and inode, links followed).
 bool SameFile(std::string_view nativeA, std::string_view nativeB);
 
+// Whether a folder is the top of a mounted file system: another volume, or a bind mount of the
+// same one, is mounted on it. A folder that cannot be examined counts as one, so that walks that
+// must not leave their file system stay out of it. A link is never one.
+bool IsMountPoint(std::string_view nativePath);
+
+// Whether a folder lies on a file system of the kernel's own making (proc, sysfs, cgroup, debugfs
+// and the like): its files are no user data and their sizes mean nothing (/proc/kcore).
+bool OnPseudoFileSystem(std::string_view nativePath);
+
 // Whether anything (a link too, even a broken one) exists at the path.
 bool PathExists(std::string_view nativePath);
 

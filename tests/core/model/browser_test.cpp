@@ -2,6 +2,7 @@
 #include "model/browser.h"
 #include "model/standart_disk_interface.h"
 #include "platform/file_ops.h"
+#include "platform/process_messages.h"
 #include "temp_folder.h"
 
 #include <sys/stat.h>
@@ -11,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -163,6 +168,81 @@ TEST_F(BrowserTest, FolderSizeNeverFollowsLinks) {
   EXPECT_EQ(Browser.GetEntry(Index("loop"))->Size, 0);
   EXPECT_TRUE(Browser.EnterFolder(Index("loop"))); // a link to a folder can still be entered
   EXPECT_EQ(Browser.RelPath(), Dir.Rel() + "tree\\loop\\");
+}
+
+// Engines let waiting messages run between entries, and those messages may ask for a re-read (the
+// folder monitor, Enter, Backspace). While an engine walks the listing, every re-read is refused
+// and changes nothing, so the engine never works on freed entries.
+TEST_F(BrowserTest, ReReadsAreRefusedWhileAnEngineWalksTheListing) {
+  Dir.File("tree/a", 10);
+  Dir.File("tree/sub/b", 20);
+  Dir.File("tree/sub/deeper/c", 30);
+  Dir.Folder("dst");
+  Open();
+  TBrowser other;
+  ASSERT_TRUE(other.SetRoot("C:\\", 0, Dir.Rel() + "dst"));
+  std::vector<bool> results;
+  platform::SetProcessMessagesHook([&] {
+    results.push_back(Browser.Refresh());
+    results.push_back(Browser.EnterFolder(Index("tree")));
+    results.push_back(Browser.GoUp());
+    results.push_back(Browser.CloseSource());
+    results.push_back(Browser.SetRoot("C:\\", 0, Dir.Rel() + "dst"));
+    results.push_back(Browser.RenameEntry(Index("tree"), "renamed"));
+  });
+  struct Case {
+    const char* Name;
+    std::function<void()> Run;
+  };
+  const Case cases[] = {
+      {"folder size",
+       [&] {
+         EXPECT_TRUE(Browser.EntryFolderSize(Index("tree")));
+         EXPECT_EQ(Browser.GetEntry(Index("tree"))->Size, 60);
+       }},
+      {"copy",
+       [&] {
+         Browser.Cursor = Index("tree");
+         EXPECT_TRUE(Browser.CopyToBrowser(other, false));
+         EXPECT_EQ(test::ReadFile(Dir.Native("dst/tree/sub/deeper/c")), std::string(30, '\0'));
+       }},
+      {"delete",
+       [&] {
+         Browser.Cursor = Index("dst");
+         Browser.DeleteSelection();
+       }},
+  };
+  for (const Case& c : cases) {
+    results.clear();
+    const size_t count = static_cast<size_t>(Browser.Count());
+    c.Run();
+    EXPECT_FALSE(results.empty()) << c.Name;
+    EXPECT_EQ(std::count(results.begin(), results.end(), true), 0) << c.Name;
+    EXPECT_EQ(Browser.RelPath(), Dir.Rel()) << c.Name;
+    if (std::string(c.Name) != "delete") {
+      EXPECT_EQ(static_cast<size_t>(Browser.Count()), count) << c.Name;
+    }
+  }
+  platform::SetProcessMessagesHook({});
+  EXPECT_EQ(Index("dst"), 0);     // the delete engine's own re-read at its end
+  EXPECT_TRUE(Browser.Refresh()); // and afterwards, re-reading works again
+  EXPECT_TRUE(Browser.EnterFolder(Index("tree")));
+}
+
+// Folder sizes count user files: a proc or sysfs mounted below is not walked (/proc/kcore alone
+// would claim the whole address space). Other mounted volumes are counted.
+TEST_F(BrowserTest, FolderSizeDoesNotWalkIntoPseudoFileSystems) {
+  Dir.File("tree/a", 7);
+  const test::TMount proc("-t proc proc", Dir.Folder("tree/proc"));
+  if (!proc.Mounted()) {
+    std::cout << "cannot mount proc here: the pseudo file system case is skipped\n";
+    GTEST_SKIP();
+  }
+  const test::TMount volume("-t tmpfs -o size=1m tmpfs", Dir.Folder("tree/volume"));
+  if (volume.Mounted())
+    Dir.File("tree/volume/b", 5);
+  Open();
+  EXPECT_EQ(Browser.FolderSize(Dir.Rel() + "tree"), 7 + (volume.Mounted() ? 5 : 0));
 }
 
 TEST_F(BrowserTest, FindNextMatchWrapsAndKeepsTheCursorWithoutMatch) {

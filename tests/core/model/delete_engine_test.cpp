@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -84,6 +86,37 @@ TEST(DeleteEngine, NeverReachesThroughLinksOrIntoOtherMounts) {
   if (mounted) {
     EXPECT_TRUE(fs::exists(f.Dir.Native("t/tree/mnt/other-fs.txt")));
     [[maybe_unused]] const int unmounted = std::system(("umount '" + mountPoint + "'").c_str());
+  }
+}
+
+// A chosen folder that is itself a mount point is refused: its tree is another volume. Below a
+// chosen folder, mounts are left alone, also a bind mount of the same volume (same device).
+TEST(DeleteEngine, AFolderThatIsAMountPointIsRefusedAndNeverEmptied) {
+  TDeleteFixture f;
+  f.Dir.File("t/tree/file");
+  f.Dir.File("elsewhere/precious.txt");
+  const test::TMount volume("-t tmpfs -o size=1m tmpfs", f.Dir.Folder("t/volume"));
+  if (!volume.Mounted()) {
+    std::cout << "no mount possible: the mount point case is skipped\n";
+    GTEST_SKIP();
+  }
+  const test::TMount bind("--bind '" + f.Dir.Native("elsewhere") + "'",
+                          f.Dir.Folder("t/tree/bind"));
+  std::cout << (bind.Mounted() ? "a bind mount inside the tree is tested\n"
+                               : "no bind mount possible: that case is skipped\n");
+  f.Dir.File("t/volume/on-the-volume.txt");
+  std::vector<std::string> refused;
+  f.Browser.OnDeleteRefused = [&](const std::string& path) { refused.push_back(path); };
+  f.Open("t");
+  f.Browser.ToggleMark(f.Browser.FindEntry("volume"));
+  f.Browser.ToggleMark(f.Browser.FindEntry("tree"));
+  f.Browser.DeleteSelection();
+  EXPECT_TRUE(fs::exists(f.Dir.Native("t/volume/on-the-volume.txt")));
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0], f.Dir.Model() + "t\\volume");
+  EXPECT_FALSE(fs::exists(f.Dir.Native("t/tree/file")));
+  if (bind.Mounted()) {
+    EXPECT_TRUE(fs::exists(f.Dir.Native("elsewhere/precious.txt")));
   }
 }
 
