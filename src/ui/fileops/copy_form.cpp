@@ -125,10 +125,14 @@ void TFormCopy::Button1Click() {
 }
 
 void TFormCopy::Button2Click() {
+  reject();
+}
+
+void TFormCopy::reject() {
   if (Transfer.Running())
     Transfer.Stop();
   else
-    reject();
+    QDialog::reject();
 }
 
 } // namespace corvane

@@ -31,6 +31,9 @@ public:
   void Button1Click();
   // Cancel: closes before the start, stops the copy while it runs.
   void Button2Click();
+  // Esc and the window's close button come here too: while the operation runs they stop it after
+  // the current file, as Cancel does, and the window stays until it has stopped.
+  void reject() override;
 
   QGroupBox* GB1 = nullptr;
   QLabel* Label1 = nullptr;

@@ -152,15 +152,30 @@ void TFormDelete::DeleteWithEngine(TFPanel* panel) {
             answer = TAsker::AskDuringOperation(this, text, YesToAll,
                                                 [&browser] { browser.StopOperation(); });
           }));
+  QStringList refused;
+  TScopedEvent mountPoint(browser.OnDeleteRefused, std::function<void(const std::string&)>(
+                                                       [&refused](const std::string& path) {
+                                                         refused << QString::fromStdString(path);
+                                                       }));
   browser.DeleteSelection();
   panel->PlaceCursor(std::max(browser.Cursor, 1));
+  if (!refused.isEmpty())
+    TAsker::Current().Error(
+        this, Main->LanguageFile.Read("Delete", "m_mounted",
+                                      QStringLiteral("Another file system is mounted on this "
+                                                     "folder; it was not deleted:")) +
+                  '\n' + refused.join('\n'));
 }
 
 void TFormDelete::Button2Click() {
+  reject();
+}
+
+void TFormDelete::reject() {
   if (Running && Panel)
     Panel->Browser.StopOperation();
   else
-    reject();
+    QDialog::reject();
 }
 
 } // namespace corvane

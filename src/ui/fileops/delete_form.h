@@ -28,6 +28,9 @@ public:
   void Button1Click();
   // Cancel: closes before the start, stops the engine while it runs.
   void Button2Click();
+  // Esc and the window's close button come here too: while the operation runs they stop it after
+  // the current file, as Cancel does, and the window stays until it has stopped.
+  void reject() override;
 
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;

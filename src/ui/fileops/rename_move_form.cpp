@@ -88,10 +88,14 @@ void TFormRenMove::Button1Click() {
 }
 
 void TFormRenMove::Button2Click() {
+  reject();
+}
+
+void TFormRenMove::reject() {
   if (Transfer.Running())
     Transfer.Stop();
   else
-    reject();
+    QDialog::reject();
 }
 
 } // namespace corvane

@@ -27,6 +27,9 @@ public:
   // OK: moves or renames, re-reads both panels, closes.
   void Button1Click();
   void Button2Click();
+  // Esc and the window's close button come here too: while the operation runs they stop it after
+  // the current file, as Cancel does, and the window stays until it has stopped.
+  void reject() override;
 
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label1 = nullptr;

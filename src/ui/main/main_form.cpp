@@ -828,6 +828,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   // Keys reach the main window before the focused control, wherever the focus is in it.
+  if (event->type() == QEvent::KeyPress && OperationRunning()) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget->window() == this)
+      return true;
+  }
   if (event->type() == QEvent::KeyPress && KeyPreview) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this && isActiveWindow()) {
@@ -869,7 +874,18 @@ void TForm1::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
+bool TForm1::OperationRunning() const {
+  for (const TFPanel* panel : {PanelLeft, PanelRight})
+    if (panel && (panel->Browser.InOperation() || panel->Browser.Busy))
+      return true;
+  return false;
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (OperationRunning()) {
+    event->ignore();
+    return;
+  }
   if (Settings.ConfirmExit &&
       TAsker::Current().YesNo(this, QStringLiteral("Exit Corvane?")) != TAsker::Yes) {
     event->ignore();

@@ -86,6 +86,10 @@ public:
   ~TForm1() override;
 
   TFPanel* ActivePanel() const;
+  // Whether an engine works on a panel's listing (a copy, a delete, a folder size): the main
+  // window then takes no keys and does not close, as commands would re-read or free what the
+  // engine works on.
+  bool OperationRunning() const;
   TFPanel* OtherPanel() const;
   TFPanel* LeftPanel() const { return PanelLeft; }
   TFPanel* RightPanel() const { return PanelRight; }

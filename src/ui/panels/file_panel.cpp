@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -631,6 +632,11 @@ void TFPanel::RefreshKeepingCursor() {
 }
 
 void TFPanel::ReReadAfterChange() {
+  if (Browser.InOperation()) {
+    // An engine walks the listing: read the change once it has ended.
+    QTimer::singleShot(100, this, [this] { ReReadAfterChange(); });
+    return;
+  }
   StopMonitor();
   RefreshKeepingCursor();
   StartMonitor();

@@ -2,13 +2,17 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "platform/process_messages.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
 
 #include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <utility>
 #include <fstream>
 #include <iterator>
 
@@ -16,6 +20,7 @@ namespace corvane {
 namespace {
 
 using test::TTempFolder;
+namespace fs = std::filesystem;
 
 // The left panel shows src, the right one dst; three files, two of them already in dst.
 struct TCopyWindowFixture {
@@ -94,6 +99,35 @@ TEST(CopyForm, ATargetThatCannotBeReachedIsReportedAndThePanelsKeepWatching) {
   EXPECT_TRUE(f.Form.LeftPanel()->MonitorActive());
   EXPECT_TRUE(f.Form.RightPanel()->MonitorActive());
   EXPECT_EQ(f.Form.LeftPanel()->Browser.SelectedCount(), 3); // nothing was copied
+}
+
+// Esc and the window's close button during the copy act as Cancel: the copy stops after the
+// current file and the window stays until then.
+TEST(CopyForm, EscOrClosingTheWindowStopsTheCopy) {
+  for (const bool escape : {true, false}) {
+    TCopyWindowFixture f;
+    f.Asker.Answer = TAsker::Yes;
+    TFormCopy form(&f.Form);
+    form.show();
+    form.FormActivate();
+    bool visibleAfter = false;
+    bool stopped = false;
+    platform::SetProcessMessagesHook([&] {
+      if (std::exchange(stopped, true))
+        return;
+      if (escape)
+        QTest::keyClick(&form, Qt::Key_Escape);
+      else
+        form.close();
+      visibleAfter = form.isVisible();
+    });
+    form.Button1Click();
+    platform::SetProcessMessagesHook({});
+    EXPECT_TRUE(visibleAfter) << escape;
+    EXPECT_FALSE(fs::exists(f.Dir.Native("dst/c.txt"))) << escape;
+    EXPECT_EQ(f.Target("a.txt"), "old a.txt") << escape;
+    EXPECT_EQ(test::ReadFile(f.Dir.Native("src/c.txt")), "new c.txt");
+  }
 }
 
 } // namespace

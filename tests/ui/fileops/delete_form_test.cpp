@@ -2,15 +2,19 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "platform/process_messages.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
 
 #include <QLabel>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
+#include <iostream>
 
 namespace corvane {
 namespace {
@@ -101,6 +105,58 @@ TEST(DeleteForm, ToTheTrashWithoutQuestions) {
   EXPECT_TRUE(fs::exists(trash + "a.txt"));
   EXPECT_TRUE(fs::exists(trash + "b.txt"));
   EXPECT_TRUE(f.Asker.Errors.empty());
+}
+
+// Esc and the window's close button while deleting act as Cancel: the engine stops after the
+// current file and the window stays until then.
+TEST(DeleteForm, EscOrClosingTheWindowStopsTheDelete) {
+  for (const bool escape : {true, false}) {
+    TDeleteFixture f;
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+      f.Mark(name);
+    TFormDelete form(&f.Form);
+    form.show();
+    form.FormActivate();
+    bool visibleAfter = false;
+    bool stopped = false;
+    platform::SetProcessMessagesHook([&] {
+      if (std::exchange(stopped, true))
+        return;
+      if (escape)
+        QTest::keyClick(&form, Qt::Key_Escape);
+      else
+        form.close();
+      visibleAfter = form.isVisible();
+    });
+    form.Button1Click();
+    platform::SetProcessMessagesHook({});
+    EXPECT_TRUE(visibleAfter) << escape;
+    EXPECT_FALSE(f.Exists("a.txt")) << escape; // the file under way when the user stopped
+    for (const char* kept : {"b.txt", "c.txt", "d.txt"})
+      EXPECT_TRUE(f.Exists(kept)) << kept << " " << escape;
+  }
+}
+
+// A marked folder that is a mount point is refused with a message; the rest is deleted.
+TEST(DeleteForm, AMountPointIsRefusedWithAMessage) {
+  TDeleteFixture f;
+  const test::TMount volume("-t tmpfs -o size=1m tmpfs", f.Dir.Folder("d/volume"));
+  if (!volume.Mounted()) {
+    std::cout << "no mount possible: the mount point case is skipped\n";
+    GTEST_SKIP();
+  }
+  f.Dir.File("d/volume/kept.txt");
+  f.Panel()->Browser.Refresh();
+  f.Mark("volume");
+  f.Mark("a.txt");
+  TFormDelete form(&f.Form);
+  form.FormActivate();
+  form.Button1Click();
+  EXPECT_FALSE(f.Exists("a.txt"));
+  EXPECT_TRUE(f.Exists("volume/kept.txt"));
+  ASSERT_EQ(f.Asker.Errors.size(), 1u);
+  EXPECT_TRUE(f.Asker.Errors[0].contains(QStringLiteral("mounted")));
+  EXPECT_TRUE(f.Asker.Errors[0].contains(QString::fromStdString(f.Dir.Model() + "d\\volume")));
 }
 
 } // namespace
