@@ -2,17 +2,15 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
-#include "platform/process_messages.h"
 #include "scripted_asker.h"
+#include "stop_while_running.h"
 #include "temp_folder.h"
 
 #include <QLineEdit>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <utility>
 #include <fstream>
 #include <iterator>
 
@@ -108,22 +106,8 @@ TEST(CopyForm, EscOrClosingTheWindowStopsTheCopy) {
     TCopyWindowFixture f;
     f.Asker.Answer = TAsker::Yes;
     TFormCopy form(&f.Form);
-    form.show();
     form.FormActivate();
-    bool visibleAfter = false;
-    bool stopped = false;
-    platform::SetProcessMessagesHook([&] {
-      if (std::exchange(stopped, true))
-        return;
-      if (escape)
-        QTest::keyClick(&form, Qt::Key_Escape);
-      else
-        form.close();
-      visibleAfter = form.isVisible();
-    });
-    form.Button1Click();
-    platform::SetProcessMessagesHook({});
-    EXPECT_TRUE(visibleAfter) << escape;
+    EXPECT_TRUE(test::StopWhileRunning(form, escape, [&] { form.Button1Click(); })) << escape;
     EXPECT_FALSE(fs::exists(f.Dir.Native("dst/c.txt"))) << escape;
     EXPECT_EQ(f.Target("a.txt"), "old a.txt") << escape;
     EXPECT_EQ(test::ReadFile(f.Dir.Native("src/c.txt")), "new c.txt");

@@ -2,18 +2,16 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
-#include "platform/process_messages.h"
 #include "scripted_asker.h"
+#include "stop_while_running.h"
 #include "temp_folder.h"
 
 #include <QLabel>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <utility>
 #include <iostream>
 
 namespace corvane {
@@ -115,22 +113,8 @@ TEST(DeleteForm, EscOrClosingTheWindowStopsTheDelete) {
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
       f.Mark(name);
     TFormDelete form(&f.Form);
-    form.show();
     form.FormActivate();
-    bool visibleAfter = false;
-    bool stopped = false;
-    platform::SetProcessMessagesHook([&] {
-      if (std::exchange(stopped, true))
-        return;
-      if (escape)
-        QTest::keyClick(&form, Qt::Key_Escape);
-      else
-        form.close();
-      visibleAfter = form.isVisible();
-    });
-    form.Button1Click();
-    platform::SetProcessMessagesHook({});
-    EXPECT_TRUE(visibleAfter) << escape;
+    EXPECT_TRUE(test::StopWhileRunning(form, escape, [&] { form.Button1Click(); })) << escape;
     EXPECT_FALSE(f.Exists("a.txt")) << escape; // the file under way when the user stopped
     for (const char* kept : {"b.txt", "c.txt", "d.txt"})
       EXPECT_TRUE(f.Exists(kept)) << kept << " " << escape;
