@@ -422,13 +422,9 @@ int TUnBase::ExtractLink(const TArcEntry& entry, int folderFd, const std::string
     for (size_t i = 0; folder.Valid() && i + 1 < components.size(); ++i)
       folder.Reset(::openat(folder.Get(), components[i].c_str(),
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.Valid() || ExistingAt(folder.Get(), components.back()) != TExisting::File)
+    if (!folder.Valid())
       return errFileNotFound;
-    if (replace)
-      ::unlinkat(folderFd, name.c_str(), 0);
-    return ::linkat(folder.Get(), components.back().c_str(), folderFd, name.c_str(), 0) == 0
-               ? errNone
-               : errWriteFile;
+    return CreateHardLink(folder.Get(), components.back(), folderFd, name, replace);
   }
   if (!LinkStaysInside(entry.LinkTarget))
     return errInvalidFileName;

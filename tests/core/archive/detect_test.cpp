@@ -211,8 +211,9 @@ TEST(ArchiveDetect, EverySampleArchive) {
 }
 
 TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
+  using namespace std::string_literals;
   const struct {
-    const char* Stored;
+    std::string Stored;
     bool Accepted;
     std::vector<std::string> Components;
   } cases[] = {
@@ -230,6 +231,11 @@ TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
       {"c:x", false, {}},
       {"a/C:/x", true, {"a", "C:", "x"}}, // a colon later in a path is an ordinary character
       {"..foo/x", true, {"..foo", "x"}},
+      // The kernel ends a name at a NUL: "..\0/x" would be ".." to it, whatever follows.
+      {"..\0/x"s, false, {}},
+      {"a\0/../../x"s, false, {}},
+      {"a/b\0"s, false, {}},
+      {"\0"s, false, {}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> components;
@@ -238,7 +244,8 @@ TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
   }
   for (const char* good : {"b", "sub/b", "./b"})
     EXPECT_TRUE(LinkStaysInside(good)) << good;
-  for (const char* bad : {"", "/etc/passwd", "../b", "sub/../../b", "sub/.."})
+  for (const std::string& bad : {""s, "/etc/passwd"s, "../b"s, "sub/../../b"s, "sub/.."s, "..\0/y"s,
+                                 "b\0"s, "sub\0/../../b"s})
     EXPECT_FALSE(LinkStaysInside(bad)) << bad;
   EXPECT_EQ(ModelEntryName("a/b\\c/"), "a\\b/c");
 }
