@@ -175,12 +175,13 @@ std::vector<THostileSample> NulByteSamples() {
        name},
       {"xxe begin name", "name.xxe",
        EncodeText(name, "outside", true) + EncodeText("ok.txt", "ok", true), name},
-      {"lha name", "name.lzh", BuildLha({{name, "outside"}, {"ok.txt", "ok"}}), name},
-      {"lha link target", "link.lzh", BuildLha({{"l|" + target, "", true}, {"ok.txt", "ok"}}), "l"},
+      {"lha name", "name.lzh", BuildLha({{name, "outside", false}, {"ok.txt", "ok", false}}), name},
+      {"lha link target", "link.lzh",
+       BuildLha({{"l|" + target, "", true}, {"ok.txt", "ok", false}}), "l"},
       {"arj link target", "link.arj",
-       BuildArj({{"l", "", TKind::SymLink, target}, {"ok.txt", "ok"}}), "l"},
+       BuildArj({{"l", "", TKind::SymLink, target}, {"ok.txt", "ok", TKind::File, ""}}), "l"},
       {"arj hard link target", "hard.arj",
-       BuildArj({{"h", "", TKind::HardLink, target}, {"ok.txt", "ok"}}), "h"},
+       BuildArj({{"h", "", TKind::HardLink, target}, {"ok.txt", "ok", TKind::File, ""}}), "h"},
   };
 }
 

@@ -2,6 +2,7 @@
 // self-extracting executables, and every sample archive.
 #include "archive/archive_detect.h"
 #include "archive/entry_path.h"
+#include "hostile_archives.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,11 @@ std::string TarHeader() {
   return h;
 }
 
+// A TAR archive whose first member, an empty file, has this name.
+std::string TarNamed(const std::string& name) {
+  return corvane::test::TarHeader(name, 0) + std::string(1024, '\0');
+}
+
 // An empty ZIP: only the end of the directory.
 std::string ZipEnd(const std::string& comment = "") {
   std::string end = Bytes({'P', 'K', 5, 6}) + std::string(18, '\0');
@@ -138,6 +144,16 @@ TEST(ArchiveDetect, SignaturesAndNearMisses) {
          return t;
        }(),
        TArcType::atUnknown},
+      // A valid TAR checksum outweighs the tests of two bytes that a member's name can pass.
+      {"tar whose first name starts HA", TarNamed("HAND IN.txt"), TArcType::atTAR},
+      {"tar whose first name starts MZ", TarNamed("MZ-notes.txt"), TArcType::atTAR},
+      {"the same name without a tar checksum",
+       [] {
+         std::string t = TarNamed("HAND IN.txt");
+         t[148] = 'x';
+         return t;
+       }(),
+       TArcType::atHA},
       {"uuencoded after mail headers", "From: a@b\nSubject: x\n\nbegin 644 a.txt\n#86)C\n`\nend\n",
        TArcType::atUUE},
       {"a word 'begin' is not enough", "begin the day\nwith a line\n", TArcType::atUnknown},
