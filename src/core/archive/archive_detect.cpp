@@ -159,6 +159,10 @@ TDetection ScanExecutable(TByteSource& source, int zipCmntBufSize) {
       const uint8_t* p = buffer.data() + i;
       const size_t available = count - i;
       const uint64_t at = base + i;
+      // An LHA header is known by its method at offset 2; it is tested where it would begin, so
+      // that one beginning in the last bytes of the block before is not missed.
+      if (available > 2 && p[2] == '-' && IsLhaHeader(p, available))
+        return {TArcType::atLhaExe, at};
       switch (p[0]) {
       case 'R':
         if (IsRarSignature(p, available))
@@ -167,10 +171,6 @@ TDetection ScanExecutable(TByteSource& source, int zipCmntBufSize) {
       case 0x60:
         if (IsArjHeader(p, available))
           return {TArcType::atArjExe, at};
-        break;
-      case '-':
-        if (i >= 2 && IsLhaHeader(p - 2, available + 2))
-          return {TArcType::atLhaExe, at - 2};
         break;
       case 0x1A:
         if (IsArcChain(source, at, p, available))

@@ -1,5 +1,6 @@
 // Detection by content: each format's signature, the near misses that must not count, the
 // self-extracting executables, and every sample archive.
+#include "archive/archive_component.h"
 #include "archive/archive_detect.h"
 #include "archive/entry_path.h"
 #include "hostile_archives.h"
@@ -176,6 +177,37 @@ TEST(ArchiveDetect, SignaturesAndNearMisses) {
   }
   EXPECT_EQ(DetectArchiveFile(folder.Native("missing")).Type, TArcType::atFileOpenErr);
   EXPECT_EQ(DetectArchiveFile(folder.Path()).Type, TArcType::atFileOpenErr);
+}
+
+// The executable is scanned in blocks: an embedded archive is found whether its header lies at a
+// block's start, just before one or across it, and listing it begins with its first entry.
+TEST(ArchiveDetect, ArchivesInsideExecutablesAtBlockBoundaries) {
+  const std::string lha =
+      corvane::test::BuildLha({{"first.txt", "1", false}, {"second.txt", "2", false}});
+  const std::string arj =
+      corvane::test::BuildArj({{"first.txt", "1", corvane::test::TArjItem::TKind::File, ""}});
+  TTempFolder folder;
+  const std::string path = folder.Native("setup.exe");
+  // Blocks are read from offset 2 on, 65536 bytes each.
+  for (const uint64_t boundary : {uint64_t{2} + 65536, uint64_t{2} + 2 * 65536}) {
+    for (uint64_t at = boundary - 6; at <= boundary + 3; ++at) {
+      SCOPED_TRACE(at);
+      for (const auto& [archive, type] :
+           {std::pair{lha, TArcType::atLhaExe}, std::pair{arj, TArcType::atArjExe}}) {
+        WriteFile(path, "MZ" + std::string(at - 2, '\x90') + archive);
+        const TDetection found = DetectArchiveFile(path);
+        EXPECT_EQ(ArcTypeName(found.Type), ArcTypeName(type));
+        EXPECT_EQ(found.Offset, at);
+      }
+    }
+  }
+  WriteFile(path, "MZ" + std::string(65536 - 2, '\x90') + lha);
+  TZipTV reader;
+  std::vector<std::string> names;
+  reader.OnRead = [&](TZipTV* sender, int64_t, int) { names.push_back(sender->Entry().Name); };
+  reader.SetArchiveFile(path);
+  reader.ReadArchive();
+  EXPECT_EQ(names, (std::vector<std::string>{"first.txt", "second.txt"}));
 }
 
 TEST(ArchiveDetect, ZipEndIsLookedForWithinTheCommentAllowance) {
