@@ -186,6 +186,7 @@ TEST(ArchiveDetect, ArchivesInsideExecutablesAtBlockBoundaries) {
       corvane::test::BuildLha({{"first.txt", "1", false}, {"second.txt", "2", false}});
   const std::string arj =
       corvane::test::BuildArj({{"first.txt", "1", corvane::test::TArjItem::TKind::File, ""}});
+  const std::string rar = std::string("Rar!\x1A\x07\x00", 7) + std::string(30, '\0');
   TTempFolder folder;
   const std::string path = folder.Native("setup.exe");
   // Blocks are read from offset 2 on, 65536 bytes each.
@@ -193,7 +194,8 @@ TEST(ArchiveDetect, ArchivesInsideExecutablesAtBlockBoundaries) {
     for (uint64_t at = boundary - 6; at <= boundary + 3; ++at) {
       SCOPED_TRACE(at);
       for (const auto& [archive, type] :
-           {std::pair{lha, TArcType::atLhaExe}, std::pair{arj, TArcType::atArjExe}}) {
+           {std::pair{lha, TArcType::atLhaExe}, std::pair{arj, TArcType::atArjExe},
+            std::pair{rar, TArcType::atRarExe}}) {
         WriteFile(path, "MZ" + std::string(at - 2, '\x90') + archive);
         const TDetection found = DetectArchiveFile(path);
         EXPECT_EQ(ArcTypeName(found.Type), ArcTypeName(type));
