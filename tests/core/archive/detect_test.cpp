@@ -283,7 +283,7 @@ TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
       {"..foo/x", true, {"..foo", "x"}},
       // The kernel ends a name at a NUL: "..\0/x" would be ".." to it, whatever follows.
       {"..\0/x"s, false, {}},
-      {"a\0/../../x"s, false, {}},
+      {"a\0b/c"s, false, {}},
       {"a/b\0"s, false, {}},
       {"\0"s, false, {}},
   };
