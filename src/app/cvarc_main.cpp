@@ -26,7 +26,8 @@ void Usage() {
 }
 
 // The stored name with "/" separators, a folder ending in "/", and tab, newline and backslash
-// escaped so that every entry is one line.
+// escaped so that every entry is one line; a NUL byte shows as "\0" (printed as it is, it would
+// end the name there).
 std::string PrintedPath(const TArcEntry& entry) {
   std::string name = entry.Name;
   while (!name.empty() && name.back() == '/')
@@ -42,6 +43,9 @@ std::string PrintedPath(const TArcEntry& entry) {
       break;
     case '\\':
       out += "\\\\";
+      break;
+    case '\0':
+      out += "\\0";
       break;
     default:
       out += c;

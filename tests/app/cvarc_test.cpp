@@ -1,6 +1,7 @@
 // cvarc run as a program: the sample archives list and extract as their catalogue says, and the
 // exit status and messages scripts rely on.
 #include "archive_samples.h"
+#include "hostile_archives.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -263,4 +264,57 @@ TEST(Cvarc, TestCommandAndExitStatus) {
   const TRun sfx =
       Cvarc({"x", Corpus + "archives/lha/lhasa__lha213_sfx.exe", folder.Native("out")}, true);
   EXPECT_EQ(sfx.Status, 2);
+}
+
+// Hostile archives: each writes nothing outside its target, leaves the user's files there as they
+// were, and reports its entry; cvarc then exits with 1.
+TEST(Cvarc, HostileArchivesStayInsideTheTarget) {
+  using namespace std::string_literals;
+  struct TRow {
+    std::string Label;
+    std::string File;
+    std::string Bytes;
+    int Status;
+    std::string Line; // expected in the output
+  };
+  std::vector<TRow> rows;
+  for (const auto& sample : corvane::test::NulByteSamples()) {
+    // A NUL byte is printed as "\0", so that the whole stored name shows.
+    std::string printed = sample.Refused;
+    for (size_t at = printed.find('\0'); at != std::string::npos; at = printed.find('\0', at))
+      printed.replace(at, 1, "\\0");
+    rows.push_back(
+        {sample.Label, sample.File, sample.Bytes, 1, "25243 Invalid file name " + printed + "\n"});
+  }
+  using corvane::test::BuildTar;
+  rows.push_back({"tar hard link onto itself", "self.tar",
+                  BuildTar({{"user.txt", "", true, "user.txt"}, {"ok.txt", "ok", false, ""}}), 0,
+                  ""});
+  rows.push_back({"tar hard link onto a missing file", "missing.tar",
+                  BuildTar({{"user.txt", "", true, "gone.txt"}, {"ok.txt", "ok", false, ""}}), 1,
+                  "25172 File not found user.txt\n"});
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Label);
+    TTempFolder folder;
+    const std::string archive = folder.Native(row.File);
+    corvane::test::WriteFile(archive, row.Bytes);
+    // The sentinel folder above the target, and the user's files in it.
+    corvane::test::WriteFile(folder.File("above/y"), "sentinel");
+    corvane::test::WriteFile(folder.File("above/target/x"), "user x");
+    corvane::test::WriteFile(folder.File("above/target/user.txt"), "user file");
+    const TRun run = Cvarc({"x", archive, folder.Native("above/target")}, true);
+    EXPECT_EQ(run.Status, row.Status) << run.Out;
+    EXPECT_NE(run.Out.find(row.Line), std::string::npos) << run.Out;
+    std::vector<std::string> tree;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder.Native("above"));
+         it != std::filesystem::recursive_directory_iterator(); ++it)
+      tree.push_back(it->path().lexically_relative(folder.Native("above")).string() +
+                     (it->is_symlink() ? "@" : ""));
+    std::sort(tree.begin(), tree.end());
+    EXPECT_EQ(tree, (std::vector<std::string>{"target", "target/ok.txt", "target/user.txt",
+                                              "target/x", "y"}));
+    EXPECT_EQ(corvane::test::ReadFile(folder.Native("above/y")), "sentinel");
+    EXPECT_EQ(corvane::test::ReadFile(folder.Native("above/target/x")), "user x");
+    EXPECT_EQ(corvane::test::ReadFile(folder.Native("above/target/user.txt")), "user file");
+  }
 }

@@ -1,7 +1,9 @@
 // libFuzzer targets for the archive readers: detection, and each reader walked entry by entry with
-// every entry's data decoded. Built once per reader with CORVANE_FUZZ_READER naming it.
+// every entry's data decoded and its name and link target put through the extractor's checks.
+// Built once per reader with CORVANE_FUZZ_READER naming it.
 #include "archive/archive_detect.h"
 #include "archive/archive_format.h"
+#include "entry_path_invariant.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +48,8 @@ void Run(TMemoryByteSource& source) {
     TArcEntry entry;
     std::vector<uint8_t> buffer(65536);
     for (int count = 0; count < MaxEntries && reader->Next(entry); ++count) {
+      corvane::fuzz::CheckEntryName(entry.Name);
+      corvane::fuzz::CheckLinkTarget(entry.LinkTarget);
       int error = 0;
       auto data = reader->OpenData(entry, entry.Encrypted ? "password" : "", error);
       if (!data)

@@ -110,14 +110,19 @@ std::shared_ptr<void> TZipCommon::Activate() {
 }
 
 void TZipCommon::Fail(int code) {
-  if (OnError)
-    OnError(this, Archive, ArchiveErrorText(code), "", code);
-  throw EArchiveError(code);
+  Fail(EArchiveError(code));
 }
 
-void TZipCommon::ReportEntryError(const TArcEntry& entry, int code) {
+void TZipCommon::Fail(const EArchiveError& fault) {
   if (OnError)
-    OnError(this, ModelEntryName(LastComponent(entry.Name)), ArchiveErrorText(code), "", code);
+    OnError(this, Archive, fault.what(), "", fault.Code());
+  throw EArchiveError(fault.Code(), fault.what());
+}
+
+void TZipCommon::ReportEntryError(const TArcEntry& entry, int code, const std::string& text) {
+  if (OnError)
+    OnError(this, ModelEntryName(LastComponent(entry.Name)),
+            text.empty() ? ArchiveErrorText(code) : text, "", code);
 }
 
 std::string TZipCommon::DefaultPartName(int part) const {
@@ -177,7 +182,7 @@ std::unique_ptr<TFormatReader> TZipCommon::OpenReader(std::unique_ptr<TByteSourc
   try {
     reader = MakeFormatReader(Type, *source, options);
   } catch (const EArchiveError& error) {
-    Fail(error.Code());
+    Fail(error);
   }
   // Outside the try: Fail throws, and its fault must be reported once, not again by the catch.
   if (!reader)
@@ -225,7 +230,7 @@ void TZipTV::ReadArchive() {
     try {
       more = reader->Next(entry);
     } catch (const EArchiveError& error) {
-      Fail(error.Code());
+      Fail(error);
     }
     if (!more)
       break;
@@ -325,7 +330,7 @@ void TUnBase::Run(const std::vector<uint64_t>* recNums) {
     try {
       more = reader->Next(entry);
     } catch (const EArchiveError& error) {
-      Fail(error.Code());
+      Fail(error);
     }
     if (!more)
       break;
@@ -343,9 +348,10 @@ void TUnBase::Run(const std::vector<uint64_t>* recNums) {
 
 void TUnBase::ExtractEntry(TFormatReader& reader, const TArcEntry& entry) {
   Current = entry;
+  EntryFaultText.clear();
   const auto fail = [&](int code) {
     ++Failed;
-    ReportEntryError(entry, code);
+    ReportEntryError(entry, code, EntryFaultText);
   };
   std::vector<std::string> components;
   if (!SplitEntryPath(entry.Name, components) || (components.empty() && !entry.IsFolder)) {
@@ -422,13 +428,9 @@ int TUnBase::ExtractLink(const TArcEntry& entry, int folderFd, const std::string
     for (size_t i = 0; folder.Valid() && i + 1 < components.size(); ++i)
       folder.Reset(::openat(folder.Get(), components[i].c_str(),
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.Valid() || ExistingAt(folder.Get(), components.back()) != TExisting::File)
+    if (!folder.Valid())
       return errFileNotFound;
-    if (replace)
-      ::unlinkat(folderFd, name.c_str(), 0);
-    return ::linkat(folder.Get(), components.back().c_str(), folderFd, name.c_str(), 0) == 0
-               ? errNone
-               : errWriteFile;
+    return CreateHardLink(folder.Get(), components.back(), folderFd, name, replace);
   }
   if (!LinkStaysInside(entry.LinkTarget))
     return errInvalidFileName;
@@ -464,8 +466,10 @@ int TUnBase::ExtractData(TFormatReader& reader, const TArcEntry& entry, const st
                          int folderFd, const std::string& name, bool replace) {
   int error = errNone;
   auto data = OpenEntryData(reader, entry, error);
-  if (!data)
+  if (!data) {
+    EntryFaultText = reader.FaultText();
     return error;
+  }
   TOutputFile out;
   if (!TestOnly && (error = out.Create(folderFd, name, replace)) != errNone)
     return error;

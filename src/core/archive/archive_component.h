@@ -69,9 +69,11 @@ protected:
   // Raises OnActivate now, and OnDeactivate and OnElapsedTime when the result is destroyed.
   std::shared_ptr<void> Activate();
   // Ends an operation with a fault of the whole archive: OnError with the archive's name, then
-  // the exception.
+  // the exception. The text is the code's unless a reader's fault gives its own.
   [[noreturn]] void Fail(int code);
-  void ReportEntryError(const TArcEntry& entry, int code);
+  [[noreturn]] void Fail(const EArchiveError& fault);
+  // OnError for one entry, with the code's text or, when not empty, the one given.
+  void ReportEntryError(const TArcEntry& entry, int code, const std::string& text = {});
   // Name of the part `part` (2, 3, ...) of a multi-part archive; empty when it has no such name.
   virtual std::string DefaultPartName(int part) const;
 
@@ -168,6 +170,7 @@ private:
 
   std::unique_ptr<TExtractTarget> Target;
   std::vector<uint8_t> Buffer;
+  std::string EntryFaultText; // the reader's text of the current entry's fault, if it has one
   int Failed = 0;
   bool StopRequested = false;
   uint64_t ArchiveDevice = 0;

@@ -99,7 +99,9 @@ bool HasBeginLine(const uint8_t* p, size_t available, int maxHeaderLines) {
   return false;
 }
 
-TArcType TypeAt(const uint8_t* p, size_t available) {
+// Full signatures: magic numbers of several bytes, or a header whose CRC holds. Other data passes
+// them only by design.
+TArcType SignatureAt(const uint8_t* p, size_t available) {
   if (StartsWith(p, available, "PK\3\4", 4) || StartsWith(p, available, "PK\5\6", 4) ||
       StartsWith(p, available, "PK\7\x08", 4))
     return TArcType::atZIP;
@@ -109,14 +111,20 @@ TArcType TypeAt(const uint8_t* p, size_t available) {
     return TArcType::atCAB;
   if (IsArjHeader(p, available))
     return TArcType::atARJ;
-  if (IsLhaHeader(p, available))
-    return TArcType::atLHA;
   if (IsGzipHeader(p, available))
     return TArcType::atGZip;
-  if (const int method = ArcHeaderMethod(p, available))
-    return method <= 9 ? TArcType::atARC : TArcType::atPAK;
   if (IsZooHeader(p, available))
     return TArcType::atZOO;
+  return TArcType::atUnknown;
+}
+
+// Tests of a few bytes (with at most an 8-bit sum) that ordinary data can pass: the name of a TAR
+// archive's first member, for one. They come after the TAR header checksum.
+TArcType WeakTypeAt(const uint8_t* p, size_t available) {
+  if (IsLhaHeader(p, available))
+    return TArcType::atLHA;
+  if (const int method = ArcHeaderMethod(p, available))
+    return method <= 9 ? TArcType::atARC : TArcType::atPAK;
   if (IsHaHeader(p, available))
     return TArcType::atHA;
   return TArcType::atUnknown;
@@ -151,6 +159,10 @@ TDetection ScanExecutable(TByteSource& source, int zipCmntBufSize) {
       const uint8_t* p = buffer.data() + i;
       const size_t available = count - i;
       const uint64_t at = base + i;
+      // An LHA header is known by its method at offset 2; it is tested where it would begin, so
+      // that one beginning in the last bytes of the block before is not missed.
+      if (available > 2 && p[2] == '-' && IsLhaHeader(p, available))
+        return {TArcType::atLhaExe, at};
       switch (p[0]) {
       case 'R':
         if (IsRarSignature(p, available))
@@ -159,10 +171,6 @@ TDetection ScanExecutable(TByteSource& source, int zipCmntBufSize) {
       case 0x60:
         if (IsArjHeader(p, available))
           return {TArcType::atArjExe, at};
-        break;
-      case '-':
-        if (i >= 2 && IsLhaHeader(p - 2, available + 2))
-          return {TArcType::atLhaExe, at - 2};
         break;
       case 0x1A:
         if (IsArcChain(source, at, p, available))
@@ -262,12 +270,16 @@ TDetection DetectArchive(TByteSource& source, int zipCmntBufSize, int maxHeaderL
   const auto available = static_cast<size_t>(got);
   if (available == 0)
     return {TArcType::atUnknown, 0};
-  if (const TArcType type = TypeAt(head, available); type != TArcType::atUnknown)
+  if (const TArcType type = SignatureAt(head, available); type != TArcType::atUnknown)
+    return {type, 0};
+  // A 512-byte header with a valid checksum beats every test of a few bytes: a TAR whose first
+  // member is named "HA..." or "MZ..." is a TAR.
+  if (IsTarHeader(head, available))
+    return {TArcType::atTAR, 0};
+  if (const TArcType type = WeakTypeAt(head, available); type != TArcType::atUnknown)
     return {type, 0};
   if (StartsWith(head, available, "MZ", 2))
     return ScanExecutable(source, zipCmntBufSize);
-  if (IsTarHeader(head, available))
-    return {TArcType::atTAR, 0};
   if (HasBeginLine(head, available, maxHeaderLines))
     return {TArcType::atUUE, 0};
   if (HasZipEnd(source, zipCmntBufSize))

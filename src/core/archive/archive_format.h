@@ -101,6 +101,9 @@ public:
   // errBadFileHeader, ...).
   virtual std::unique_ptr<TEntryData> OpenData(const TArcEntry& entry, const std::string& password,
                                                int& error) = 0;
+  // The text of the fault the last OpenData reported, where it says more than the code's text (a
+  // library's own error code); empty otherwise.
+  virtual std::string FaultText() const { return {}; }
 };
 
 // The reader of a detected type, or nullptr when the format has none.

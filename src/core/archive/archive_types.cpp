@@ -142,6 +142,10 @@ std::string ArchiveErrorText(int code) {
   return "Error " + std::to_string(code);
 }
 
+std::string CabinetErrorText(int libraryError, int type) {
+  return "Cabinet error " + std::to_string(libraryError) + " (type " + std::to_string(type) + ")";
+}
+
 EArchiveError::EArchiveError(int code) : EArchiveError(code, ArchiveErrorText(code)) {}
 
 EArchiveError::EArchiveError(int code, const std::string& message)

@@ -106,6 +106,15 @@ enum TArcError : int {
 // The component's own English text of a code; an unknown code gives "Error <code>".
 std::string ArchiveErrorText(int code);
 
+// What the cabinet library was doing when it failed: the "type" of a cabinet fault.
+enum TCabinetFaultType : int {
+  cabFaultOpen = 1,    // reading a cabinet's headers
+  cabFaultExtract = 2, // decoding a file
+};
+// The text of a fault the cabinet library reports, "Cabinet error <its code> (type <type>)"; it
+// goes with the code the fault maps to.
+std::string CabinetErrorText(int libraryError, int type);
+
 // The exception that ends an operation: its message is the code's text.
 class EArchiveError : public std::runtime_error {
 public:

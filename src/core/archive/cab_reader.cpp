@@ -182,6 +182,7 @@ public:
   bool Next(TArcEntry& entry) override;
   std::unique_ptr<TEntryData> OpenData(const TArcEntry& entry, const std::string& password,
                                        int& error) override;
+  std::string FaultText() const override { return LastFaultText; }
 
 private:
   void Open();
@@ -216,6 +217,7 @@ private:
   bool Done = false;
   bool NeedsPrevious = false; // the first cabinet goes on from one before it
   int ChainFault = errNone;   // why the next cabinet is not in the set
+  std::string LastFaultText;  // of the last OpenData
   bool SourceFault = false;
   TSink* Sink = nullptr;           // of the extraction running
   std::vector<mscabd_file*> Files; // returned by Next, by index
@@ -378,7 +380,8 @@ void TCabReader::Open() {
   First = Cabd->open(Cabd, Names.front().c_str());
   if (First == nullptr) {
     Done = true;
-    throw EArchiveError(OpenFailure(Cabd->last_error(Cabd)));
+    const int fault = Cabd->last_error(Cabd);
+    throw EArchiveError(OpenFailure(fault), CabinetErrorText(fault, cabFaultOpen));
   }
   Last = First;
   NeedsPrevious = (First->flags & MSCAB_HDR_PREVCAB) != 0;
@@ -469,6 +472,7 @@ std::unique_ptr<TEntryData> TCabReader::OpenData(const TArcEntry& entry, const s
     error = errSeek;
     return nullptr;
   }
+  LastFaultText.clear();
   mscabd_file* file = Files[entry.Index];
   auto sink = std::make_unique<TSink>(file->length);
   Sink = sink.get();
@@ -476,7 +480,15 @@ std::unique_ptr<TEntryData> TCabReader::OpenData(const TArcEntry& entry, const s
   const int result = Cabd->extract(Cabd, file, OutputName);
   Sink = nullptr;
   if (result != MSPACK_ERR_OK) {
-    error = sink->Fault != errNone ? sink->Fault : ExtractFailure(result, file);
+    // A fault of our own writing end, or a cabinet missing from the set, is told by its code; a
+    // fault the library found in the data by its text too.
+    if (sink->Fault != errNone) {
+      error = sink->Fault;
+    } else {
+      error = ExtractFailure(result, file);
+      if (error != errCabinetNeedsFirstDisk && (ChainFault == errNone || error != ChainFault))
+        LastFaultText = CabinetErrorText(result, cabFaultExtract);
+    }
     return nullptr;
   }
   if (sink->Size != file->length) {

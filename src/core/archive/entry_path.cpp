@@ -24,10 +24,16 @@ template <typename Visit> bool ForEachComponent(std::string_view name, Visit vis
   return true;
 }
 
+// The kernel reads a name up to its first NUL byte: a name holding one would reach the system
+// calls as a different, shorter name than the one checked here ("..\0/x" is "..").
+bool HoldsNul(std::string_view name) {
+  return name.find('\0') != std::string_view::npos;
+}
+
 } // namespace
 
 bool SplitEntryPath(std::string_view name, std::vector<std::string>& components) {
-  if (!name.empty() && name.front() == '/')
+  if ((!name.empty() && name.front() == '/') || HoldsNul(name))
     return false;
   std::vector<std::string> parts;
   const bool ok = ForEachComponent(name, [&](std::string_view component) {
@@ -44,7 +50,7 @@ bool SplitEntryPath(std::string_view name, std::vector<std::string>& components)
 }
 
 bool LinkStaysInside(std::string_view target) {
-  if (target.empty() || target.front() == '/')
+  if (target.empty() || target.front() == '/' || HoldsNul(target))
     return false;
   return ForEachComponent(target, [](std::string_view component) { return component != ".."; });
 }

@@ -10,13 +10,16 @@ namespace corvane::archive {
 
 // Splits a stored name ("/" separated, see TArcEntry::Name) into its components, dropping empty
 // and "." ones. False, with nothing appended, for a name that could leave the target folder: one
-// with a ".." component, or an absolute ("/..."), drive ("C:...") or network ("//server") prefix.
+// with a ".." component, or an absolute ("/..."), drive ("C:...") or network ("//server") prefix,
+// and for a name holding a NUL byte (the system calls would see it cut there). The components
+// are exactly the bytes the system calls receive.
 // A name that is only separators and dots gives true and no components.
 bool SplitEntryPath(std::string_view name, std::vector<std::string>& components);
 
 // The target of a symbolic link entry is acceptable when it is relative and has no ".." component:
 // such a link can only point down from its own folder, also through other such links, so it stays
-// inside the target folder. (A lexical check that allows ".." is fooled by a link to ".".)
+// inside the target folder. (A lexical check that allows ".." is fooled by a link to ".".) A
+// target holding a NUL byte is refused.
 bool LinkStaysInside(std::string_view target);
 
 // The name as the model shows it: components separated by "\" (and a "\" inside a component

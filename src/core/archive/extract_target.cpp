@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string_view>
 
 namespace corvane::archive {
 
@@ -26,8 +27,19 @@ mode_t ProcessUmask() {
   return mask;
 }
 
+// One name inside a folder as the system calls will see it: not empty, no "/" and no NUL (the
+// kernel would end it there and act on another name). Callers check names before; this keeps a
+// name that slipped through from reaching a system call at all.
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
 // Opens (creating when missing) one folder below parent, never through a link.
 int OpenChildFolder(int parent, const std::string& name) {
+  if (!IsPlainName(name) || name == "." || name == "..") {
+    errno = EINVAL;
+    return -1;
+  }
   if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
     return -1;
   return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -89,6 +101,8 @@ int TExtractTarget::Folder(const std::vector<std::string>& components, size_t co
 
 TExisting ExistingAt(int folderFd, const std::string& name) {
   struct stat st {};
+  if (!IsPlainName(name))
+    return TExisting::Other;
   if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
     return TExisting::None;
   if (S_ISDIR(st.st_mode))
@@ -102,6 +116,8 @@ int TOutputFile::Create(int folderFd, const std::string& name, bool replace) {
   Discard();
   FolderFd = folderFd;
   Name = name;
+  if (!IsPlainName(name))
+    return errInvalidFileName;
   constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   if (!replace) {
     Fd.Reset(::openat(folderFd, name.c_str(), flags, 0600));
@@ -163,6 +179,8 @@ void TOutputFile::Discard() {
 }
 
 int CreateLink(int folderFd, const std::string& name, const std::string& target, bool replace) {
+  if (!IsPlainName(name) || target.empty() || target.find('\0') != std::string::npos)
+    return errInvalidFileName;
   if (!replace)
     return ::symlinkat(target.c_str(), folderFd, name.c_str()) == 0 ? errNone : errWriteFile;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -171,6 +189,43 @@ int CreateLink(int folderFd, const std::string& name, const std::string& target,
       if (errno == EEXIST)
         continue;
       return errWriteFile;
+    }
+    if (::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) == 0)
+      return errNone;
+    ::unlinkat(folderFd, temporary.c_str(), 0);
+    return errWriteFile;
+  }
+  return errWriteFile;
+}
+
+int CreateHardLink(int fromFolderFd, const std::string& fromName, int folderFd,
+                   const std::string& name, bool replace) {
+  if (!IsPlainName(fromName) || !IsPlainName(name))
+    return errInvalidFileName;
+  if (ExistingAt(fromFolderFd, fromName) != TExisting::File)
+    return errFileNotFound;
+  if (!replace)
+    return ::linkat(fromFolderFd, fromName.c_str(), folderFd, name.c_str(), 0) == 0 ? errNone
+                                                                                    : errWriteFile;
+  // The link is made under a temporary name first: the file it replaces stays until the new one
+  // exists, so a link that cannot be made loses nothing.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temporary = TemporaryName();
+    if (::linkat(fromFolderFd, fromName.c_str(), folderFd, temporary.c_str(), 0) != 0) {
+      if (errno == EEXIST)
+        continue;
+      return errWriteFile;
+    }
+    // Renaming one name of a file over another name of the same file does nothing and leaves
+    // both: a link onto the file it already is has nothing to replace.
+    struct stat made {
+    }, old{};
+    const bool same = ::fstatat(folderFd, temporary.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      ::fstatat(folderFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      made.st_dev == old.st_dev && made.st_ino == old.st_ino;
+    if (same) {
+      ::unlinkat(folderFd, temporary.c_str(), 0);
+      return errNone;
     }
     if (::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) == 0)
       return errNone;

@@ -67,6 +67,12 @@ private:
 // A symbolic link entry, replacing an existing non-folder entry of that name when replace.
 int CreateLink(int folderFd, const std::string& name, const std::string& target, bool replace);
 
+// A hard link `name` in the folder to the file fromName in fromFolderFd (never a folder; a link is
+// linked as itself), replacing an existing non-folder entry of that name when replace only once
+// the link exists. errNone, errFileNotFound (nothing to link to) or errWriteFile.
+int CreateHardLink(int fromFolderFd, const std::string& fromName, int folderFd,
+                   const std::string& name, bool replace);
+
 // The mode a file gets from the stored permission bits: the umask applies, set-id and sticky bits
 // never; read-only clears the write bits.
 mode_t ExtractedMode(bool hasMode, uint32_t storedMode, bool readOnly, bool folder);

@@ -134,12 +134,10 @@ TRawHeader ParseRawHeader(const uint8_t* raw, size_t length) {
   return header;
 }
 
-// Names in UTF-8 stay as they are (Unix tools store them so); others are in the DOS code page. A
-// name ends at a 0 byte, as it does for every tool that reads it.
-std::string DecodeName(std::string bytes, const std::string& codePage) {
-  const size_t end = bytes.find('\0');
-  if (end != std::string::npos)
-    bytes.resize(end);
+// Names in UTF-8 stay as they are (Unix tools store them so); others are in the DOS code page.
+// The name fields have a stated length: a 0 byte inside one is kept, so that the extractor sees it
+// and refuses the name (cut at it, the name would be another one than the archive states).
+std::string DecodeName(const std::string& bytes, const std::string& codePage) {
   return config::IsValidUtf8(bytes) ? bytes : DecodeDosName(bytes, codePage);
 }
 

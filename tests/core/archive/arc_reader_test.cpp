@@ -1023,6 +1023,8 @@ TEST(ArcReader, NamesAreDosNames) {
       {"CP866", "\x80\xA0.TXT", "\xD0\x90\xD0\xB0.TXT"}, // Cyrillic "Аа"
       {"IBM437", "DIR\\F.TXT", "DIR/F.TXT"},
       {"IBM437", "TWELVE.CHARS", "TWELVE.CHARS"},
+      // The name ends at its NUL, where the kernel would end it.
+      {"IBM437", std::string("..\0/X", 5), ".."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Listed);

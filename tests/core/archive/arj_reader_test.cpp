@@ -508,6 +508,8 @@ TEST(ArjReader, NamesTimesAndAttributesFollowTheHost) {
        ftReadOnly, 0444, false},
       {TArjItem("dir").WithHost(2).WithType(3).WithMode(0x2000 | 0711), "dir", false, ftDirectory,
        0711, true},
+      // The name ends at its NUL (what follows is the comment), where the kernel would end it.
+      {TArjItem("..\0/x"s).WithHost(2).WithMode(0x1000 | 0644), "..", false, 0, 0644, false},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);

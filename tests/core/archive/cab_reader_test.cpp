@@ -1,3 +1,4 @@
+#include "archive/archive_component.h"
 #include "archive/archive_format.h"
 #include "archive/archive_libraries.h"
 #include "archive_samples.h"
@@ -314,6 +315,64 @@ TEST(CabReader, DamagedHeadersAndData) {
     const TWalk walk = WalkEachAlone(c.Bytes);
     EXPECT_EQ(walk.Thrown, c.Thrown) << c.What;
     EXPECT_EQ(Results(walk), c.Results) << c.What;
+  }
+}
+
+// A fault the cabinet library reports carries its text: the library's error code and what kind of
+// work failed (1 opening the cabinet, 2 extracting a file), both where one entry fails and where
+// the whole cabinet does.
+TEST(CabReader, LibraryFaultsCarryTheCabinetErrorText) {
+  const std::string store = Fixture("store.cab");
+  const uint32_t dataAt = Le32(reinterpret_cast<const uint8_t*>(store.data()) + 36);
+  std::string changedByte = store;
+  changedByte[dataAt + 108] = static_cast<char>(changedByte[dataAt + 108] ^ 1);
+  std::string tooManyFiles = store;
+  Put16(tooManyFiles, 28, 0xFFFF);
+  // libmspack's codes: 3 a read fault, 8 a bad data format, 9 a checksum mismatch.
+  const struct {
+    const char* What;
+    std::string Bytes;
+    std::vector<std::pair<int, std::string>> Errors; // OnError's code and text, in order
+    std::string Thrown;                              // the exception's text
+  } cases[] = {
+      // The first file of the folder fails its checksum; the library then refuses the rest of
+      // that folder.
+      {"a changed data byte",
+       changedByte,
+       {{errCrc, "Cabinet error 9 (type 2)"},
+        {errCorruptInput, "Cabinet error 8 (type 2)"},
+        {errCorruptInput, "Cabinet error 8 (type 2)"},
+        {errCorruptInput, "Cabinet error 8 (type 2)"}},
+       ""},
+      {"more files than stored",
+       tooManyFiles,
+       {{errCorruptInput, "Cabinet error 8 (type 1)"}},
+       "Cabinet error 8 (type 1)"},
+      {"half a header",
+       store.substr(0, 30),
+       {{errUnexpectedEof, "Cabinet error 3 (type 1)"}},
+       "Cabinet error 3 (type 1)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    test::TTempFolder folder;
+    const std::string path = folder.Native("damaged.cab");
+    test::WriteFile(path, c.Bytes);
+    TUnCAB uncab;
+    std::vector<std::pair<int, std::string>> errors;
+    uncab.OnError = [&](TAwkMain*, const std::string&, const std::string& text, const std::string&,
+                        int code) { errors.emplace_back(code, text); };
+    uncab.ExtractDir = folder.Native("out");
+    uncab.SetArchiveFile(path);
+    ASSERT_EQ(uncab.ArcType(), TArcType::atCAB);
+    std::string thrown;
+    try {
+      uncab.Extract();
+    } catch (const EArchiveError& e) {
+      thrown = e.what();
+    }
+    EXPECT_EQ(errors, c.Errors);
+    EXPECT_EQ(thrown, c.Thrown);
   }
 }
 

@@ -1,7 +1,9 @@
 // Detection by content: each format's signature, the near misses that must not count, the
 // self-extracting executables, and every sample archive.
+#include "archive/archive_component.h"
 #include "archive/archive_detect.h"
 #include "archive/entry_path.h"
+#include "hostile_archives.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +86,11 @@ std::string TarHeader() {
   return h;
 }
 
+// A TAR archive whose first member, an empty file, has this name.
+std::string TarNamed(const std::string& name) {
+  return corvane::test::TarHeader(name, 0) + std::string(1024, '\0');
+}
+
 // An empty ZIP: only the end of the directory.
 std::string ZipEnd(const std::string& comment = "") {
   std::string end = Bytes({'P', 'K', 5, 6}) + std::string(18, '\0');
@@ -138,6 +145,16 @@ TEST(ArchiveDetect, SignaturesAndNearMisses) {
          return t;
        }(),
        TArcType::atUnknown},
+      // A valid TAR checksum outweighs the tests of two bytes that a member's name can pass.
+      {"tar whose first name starts HA", TarNamed("HAND IN.txt"), TArcType::atTAR},
+      {"tar whose first name starts MZ", TarNamed("MZ-notes.txt"), TArcType::atTAR},
+      {"the same name without a tar checksum",
+       [] {
+         std::string t = TarNamed("HAND IN.txt");
+         t[148] = 'x';
+         return t;
+       }(),
+       TArcType::atHA},
       {"uuencoded after mail headers", "From: a@b\nSubject: x\n\nbegin 644 a.txt\n#86)C\n`\nend\n",
        TArcType::atUUE},
       {"a word 'begin' is not enough", "begin the day\nwith a line\n", TArcType::atUnknown},
@@ -160,6 +177,39 @@ TEST(ArchiveDetect, SignaturesAndNearMisses) {
   }
   EXPECT_EQ(DetectArchiveFile(folder.Native("missing")).Type, TArcType::atFileOpenErr);
   EXPECT_EQ(DetectArchiveFile(folder.Path()).Type, TArcType::atFileOpenErr);
+}
+
+// The executable is scanned in blocks: an embedded archive is found whether its header lies at a
+// block's start, just before one or across it, and listing it begins with its first entry.
+TEST(ArchiveDetect, ArchivesInsideExecutablesAtBlockBoundaries) {
+  const std::string lha =
+      corvane::test::BuildLha({{"first.txt", "1", false}, {"second.txt", "2", false}});
+  const std::string arj =
+      corvane::test::BuildArj({{"first.txt", "1", corvane::test::TArjItem::TKind::File, ""}});
+  const std::string rar = std::string("Rar!\x1A\x07\x00", 7) + std::string(30, '\0');
+  TTempFolder folder;
+  const std::string path = folder.Native("setup.exe");
+  // Blocks are read from offset 2 on, 65536 bytes each.
+  for (const uint64_t boundary : {uint64_t{2} + 65536, uint64_t{2} + 2 * 65536}) {
+    for (uint64_t at = boundary - 6; at <= boundary + 3; ++at) {
+      SCOPED_TRACE(at);
+      for (const auto& [archive, type] :
+           {std::pair{lha, TArcType::atLhaExe}, std::pair{arj, TArcType::atArjExe},
+            std::pair{rar, TArcType::atRarExe}}) {
+        WriteFile(path, "MZ" + std::string(at - 2, '\x90') + archive);
+        const TDetection found = DetectArchiveFile(path);
+        EXPECT_EQ(ArcTypeName(found.Type), ArcTypeName(type));
+        EXPECT_EQ(found.Offset, at);
+      }
+    }
+  }
+  WriteFile(path, "MZ" + std::string(65536 - 2, '\x90') + lha);
+  TZipTV reader;
+  std::vector<std::string> names;
+  reader.OnRead = [&](TZipTV* sender, int64_t, int) { names.push_back(sender->Entry().Name); };
+  reader.SetArchiveFile(path);
+  reader.ReadArchive();
+  EXPECT_EQ(names, (std::vector<std::string>{"first.txt", "second.txt"}));
 }
 
 TEST(ArchiveDetect, ZipEndIsLookedForWithinTheCommentAllowance) {
@@ -211,8 +261,9 @@ TEST(ArchiveDetect, EverySampleArchive) {
 }
 
 TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
+  using namespace std::string_literals;
   const struct {
-    const char* Stored;
+    std::string Stored;
     bool Accepted;
     std::vector<std::string> Components;
   } cases[] = {
@@ -230,6 +281,11 @@ TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
       {"c:x", false, {}},
       {"a/C:/x", true, {"a", "C:", "x"}}, // a colon later in a path is an ordinary character
       {"..foo/x", true, {"..foo", "x"}},
+      // The kernel ends a name at a NUL: "..\0/x" would be ".." to it, whatever follows.
+      {"..\0/x"s, false, {}},
+      {"a\0b/c"s, false, {}},
+      {"a/b\0"s, false, {}},
+      {"\0"s, false, {}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> components;
@@ -238,7 +294,8 @@ TEST(ArchiveEntryPath, NamesThatStayInsideAndNamesThatAreRefused) {
   }
   for (const char* good : {"b", "sub/b", "./b"})
     EXPECT_TRUE(LinkStaysInside(good)) << good;
-  for (const char* bad : {"", "/etc/passwd", "../b", "sub/../../b", "sub/.."})
+  for (const std::string& bad : {""s, "/etc/passwd"s, "../b"s, "sub/../../b"s, "sub/.."s, "..\0/y"s,
+                                 "b\0"s, "sub\0/../../b"s})
     EXPECT_FALSE(LinkStaysInside(bad)) << bad;
   EXPECT_EQ(ModelEntryName("a/b\\c/"), "a\\b/c");
 }

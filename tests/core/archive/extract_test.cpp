@@ -1,6 +1,7 @@
 // The extractors and the directory reader as the program drives them: events, options, names that
 // try to leave the target folder, links, existing files, faults of one entry, passwords.
 #include "archive/archive_component.h"
+#include "hostile_archives.h"
 #include "temp_folder.h"
 #include "zip_writer.h"
 
@@ -150,6 +151,39 @@ TEST(ArchiveExtract, NamesLeavingTheTargetAreRefusedAndTheRestGoesOn) {
   EXPECT_EQ(errors.List[0].second, "evil.txt");
   EXPECT_EQ(Tree(folder.Path()), (std::vector<std::string>{"hostile.zip", "target/", "target/fine/",
                                                            "target/fine/ok.txt"}));
+}
+
+TEST(ArchiveExtract, NamesAndLinkTargetsHoldingANulAreRefusedInEveryFormat) {
+  for (const THostileSample& sample : NulByteSamples()) {
+    SCOPED_TRACE(sample.Label);
+    TTempFolder folder;
+    const std::string archive = folder.Native(sample.File);
+    WriteFile(archive, sample.Bytes);
+    // The folder above the target holds a file a climbing hard link would reach; the target
+    // holds the user's file of the name a cut entry name would end in.
+    WriteFile(folder.File("above/y"), "sentinel");
+    WriteFile(folder.File("above/target/x"), "user");
+    TZipTV probe;
+    probe.SetArchiveFile(archive);
+    auto extractor = MakeExtractor(probe.ArcType());
+    ASSERT_NE(extractor, nullptr) << ArcTypeName(probe.ArcType());
+    // Each fault with the stored name of the entry it belongs to.
+    std::vector<std::pair<int, std::string>> errors;
+    extractor->OnError = [&](TAwkMain* sender, const std::string&, const std::string&,
+                             const std::string&, int code) {
+      errors.emplace_back(code, static_cast<TUnBase*>(sender)->Entry().Name);
+    };
+    extractor->ExtractDir = folder.Native("above/target");
+    extractor->SetArchiveFile(archive);
+    extractor->Extract();
+    EXPECT_EQ(extractor->FailedCount(), 1);
+    EXPECT_EQ(errors, (std::vector<std::pair<int, std::string>>{
+                          {static_cast<int>(errInvalidFileName), sample.Refused}}));
+    EXPECT_EQ(Tree(folder.Native("above")),
+              (std::vector<std::string>{"target/", "target/ok.txt", "target/x", "y"}));
+    EXPECT_EQ(ReadFile(folder.Native("above/target/x")), "user");
+    EXPECT_EQ(ReadFile(folder.Native("above/y")), "sentinel");
+  }
 }
 
 TEST(ArchiveExtract, NoWriteFollowsALink) {
@@ -505,6 +539,60 @@ TEST(ArchiveExtract, HardLinksStayInsideAndTheArchiveIsNeverOverwritten) {
   ASSERT_EQ(errors.List.size(), 1u);
   EXPECT_EQ(errors.List[0].first, errSameFileNames);
   EXPECT_EQ(ReadFile(folder.Native("packed")), before);
+}
+
+TEST(ArchiveExtract, AHardLinkReplacesAFileOnlyOnceItIsMade) {
+  struct TCase {
+    const char* What;
+    std::vector<TTarItem> Items;
+    int Error;            // of the link entry
+    const char* LinkedTo; // the file user.txt is then one with, or nullptr: left as it was
+  };
+  const TCase cases[] = {
+      {"onto itself", {{"user.txt", "", true, "user.txt"}}, errNone, nullptr},
+      {"onto a missing file", {{"user.txt", "", true, "missing.txt"}}, errFileNotFound, nullptr},
+      {"onto a folder", {{"user.txt", "", true, "sub"}}, errFileNotFound, nullptr},
+      {"onto another file", {{"user.txt", "", true, "other.txt"}}, errNone, "other.txt"},
+      {"onto an entry written before",
+       {{"new.txt", "from the archive", false, ""}, {"user.txt", "", true, "new.txt"}},
+       errNone,
+       "new.txt"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    TTempFolder folder;
+    WriteFile(folder.File("target/user.txt"), "mine");
+    WriteFile(folder.File("target/other.txt"), "other");
+    folder.Folder("target/sub");
+    WriteFile(folder.Native("links.tar"), BuildTar(c.Items));
+    std::vector<std::string> before = Tree(folder.Native("target"));
+    TUnTAR untar;
+    TErrors errors;
+    errors.Bind(untar);
+    untar.ExtractDir = folder.Native("target");
+    untar.SetArchiveFile(folder.Native("links.tar"));
+    untar.Extract();
+    if (c.Error == errNone)
+      EXPECT_TRUE(errors.List.empty());
+    else
+      EXPECT_EQ(errors.List, (std::vector<std::pair<int, std::string>>{{c.Error, "user.txt"}}));
+    // Nothing extra: no temporary name is left behind.
+    for (const TTarItem& item : c.Items)
+      if (!item.HardLink)
+        before.push_back(item.Name);
+    std::sort(before.begin(), before.end());
+    EXPECT_EQ(Tree(folder.Native("target")), before);
+    struct stat user {
+    }, linked{};
+    ASSERT_EQ(::stat(folder.Native("target/user.txt").c_str(), &user), 0);
+    if (c.LinkedTo) {
+      ASSERT_EQ(::stat(folder.Native(std::string("target/") + c.LinkedTo).c_str(), &linked), 0);
+      EXPECT_EQ(user.st_ino, linked.st_ino);
+    } else {
+      EXPECT_EQ(ReadFile(folder.Native("target/user.txt")), "mine");
+      EXPECT_EQ(user.st_nlink, 1u);
+    }
+  }
 }
 
 TEST(ArchiveExtract, EncodedFilesInSeveralParts) {

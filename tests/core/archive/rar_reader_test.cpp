@@ -270,6 +270,23 @@ TEST(RarReader, AttributesFollowTheHostThatMadeTheEntry) {
 }
 
 // RAR 2.9 and RAR 5 store what they compress: PackedSize comes from the header.
+// A stored name (its field has a length) and a link target (the link's data) holding a NUL byte
+// come out of the library cut at the NUL: the name the kernel would see.
+TEST(RarReader, ANulByteEndsANameWhereTheKernelWould) {
+  using namespace std::string_literals;
+  const std::string bytes = TRar4Builder()
+                                .File(TRarFile("..\0/x"s, "x"))
+                                .File(TRarFile("l", "..\0/y"s, 0, hostUnix, 0120777))
+                                .End();
+  TMemoryByteSource source(bytes.data(), bytes.size());
+  const TWalk walk = Walk(source);
+  ASSERT_EQ(walk.Entries.size(), 2u);
+  EXPECT_EQ(walk.Entries[0].Name, "..");
+  EXPECT_EQ(walk.Entries[1].Name, "l");
+  EXPECT_TRUE(walk.Entries[1].IsLink);
+  EXPECT_EQ(walk.Entries[1].LinkTarget, "..");
+}
+
 TEST(RarReader, PackedSizeComesFromTheHeader) {
   for (const char* sample :
        {"archives/rar/sharpcompress__Rar.rar", "archives/rar/sharpcompress__Rar5.rar"}) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -178,6 +180,54 @@ TEST(TarReader, ReportsEachKindOfEntryAsStored) {
 // libarchive turns pax names into the locale's character set; they must stay as stored in a UTF-8
 // locale too (no NFC normalisation of the decomposed "a" + diaeresis), as must raw non-UTF-8
 // bytes of a ustar name.
+// TAR names and link targets end at a NUL in every form they take (header fields, GNU long
+// names, pax records): the reader hands over the bytes before it, the name the kernel would see.
+TEST(TarReader, ANulByteEndsANameWhereTheKernelWould) {
+  using namespace std::string_literals;
+  const std::string name = "..\0/x"s;
+  const std::string target = "..\0/y"s;
+  struct TCase {
+    const char* What;
+    std::function<void(TTarBuilder&)> Write;
+    std::string Name;
+    std::string Target;
+  };
+  const TCase cases[] = {
+      {"header name", [&](TTarBuilder& t) { t.File(name, "x"); }, "..", ""},
+      {"header link target", [&](TTarBuilder& t) { t.Header("l", '2', 0, 0777, target); }, "l",
+       ".."},
+      {"gnu long name",
+       [&](TTarBuilder& t) {
+         t.LongName(name);
+         t.File("short", "x");
+       },
+       "..", ""},
+      {"pax path",
+       [&](TTarBuilder& t) {
+         t.Pax({{"path", name}});
+         t.File("short", "x");
+       },
+       "..", ""},
+      {"pax link path",
+       [&](TTarBuilder& t) {
+         t.Pax({{"linkpath", target}});
+         t.Header("l", '2', 0, 0777, "short");
+       },
+       "l", ".."},
+  };
+  for (const TCase& c : cases) {
+    TTarBuilder tar;
+    c.Write(tar);
+    const std::string bytes = tar.End();
+    TMemoryByteSource source(bytes.data(), bytes.size());
+    auto reader = MakeTarReader(source, {});
+    TArcEntry entry;
+    ASSERT_TRUE(reader->Next(entry)) << c.What;
+    EXPECT_EQ(entry.Name, c.Name) << c.What;
+    EXPECT_EQ(entry.LinkTarget, c.Target) << c.What;
+  }
+}
+
 TEST(TarReader, NamesKeepTheirBytesInAUtf8Locale) {
   TTarBuilder tar;
   tar.Pax({{"path", "a\xcc\x88.txt"}});

@@ -299,6 +299,9 @@ TEST(ZooReader, NamesEntriesFromTheirShortLongAndFolderNames) {
       {"DOS folder", {.ShortName = "A.TXT", .Folder = "DOCS\\OLD", .System = 1}, "DOCS/OLD/A.TXT"},
       {"backslash of a Unix name stays", {.LongName = "a\\b"}, "a\\b"},
       {"UTF-8 stays", {.LongName = "gr\xc3\xbc\xc3\x9f.txt"}, "gr\xc3\xbc\xc3\x9f.txt"},
+      // Each name field ends at its NUL, where the kernel would end it.
+      {"a NUL inside the long name", {.LongName = "..\0/x"s}, ".."},
+      {"a NUL inside the folder", {.ShortName = "A.C", .Folder = "..\0/up"s}, "../A.C"},
       {"DOS code page",
        {.ShortName = "\x81"
                      "BER.TXT",
