@@ -60,6 +60,15 @@ struct TRawHeader {
   uint32_t UnixTime = 0; // from an extended header
 };
 
+// A name field has a stated length. Zero bytes that only pad it out are dropped (the kernel would
+// see the same name); a 0 byte with more of the name after it stays, and the name is refused later
+// (cut there, it would be another name than the one stored).
+std::string NameField(const char* data, size_t length) {
+  while (length > 0 && data[length - 1] == '\0')
+    --length;
+  return std::string(data, length);
+}
+
 // Reads the name, attributes and time fields of a header liblhasa has already accepted. Every
 // field is checked against the raw length all the same.
 TRawHeader ParseRawHeader(const uint8_t* raw, size_t length) {
@@ -96,11 +105,11 @@ TRawHeader ParseRawHeader(const uint8_t* raw, size_t length) {
     const size_t dataLength = size - sizeField - 1;
     switch (type) {
     case kExtFileName:
-      header.File.assign(data, dataLength);
+      header.File = NameField(data, dataLength);
       hasFileName = true;
       break;
     case kExtPath:
-      header.Folder.assign(data, dataLength);
+      header.Folder = NameField(data, dataLength);
       std::replace(header.Folder.begin(), header.Folder.end(), kPathSeparator, '/');
       if (!header.Folder.empty() && header.Folder.back() != '/' && header.Folder.back() != '\\')
         header.Folder += '/';
@@ -130,13 +139,12 @@ TRawHeader ParseRawHeader(const uint8_t* raw, size_t length) {
       baseName.remove_prefix(separator + 1);
   }
   if (!hasFileName)
-    header.File = baseName;
+    header.File = NameField(baseName.data(), baseName.size());
   return header;
 }
 
 // Names in UTF-8 stay as they are (Unix tools store them so); others are in the DOS code page.
-// The name fields have a stated length: a 0 byte inside one is kept, so that the extractor sees it
-// and refuses the name (cut at it, the name would be another one than the archive states).
+// A 0 byte inside a name is kept (see NameField), so that the extractor sees it and refuses it.
 std::string DecodeName(const std::string& bytes, const std::string& codePage) {
   return config::IsValidUtf8(bytes) ? bytes : DecodeDosName(bytes, codePage);
 }

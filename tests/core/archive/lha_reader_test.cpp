@@ -260,6 +260,26 @@ TEST(LhaReader, DosNamesUseTheGivenCodePage) {
   EXPECT_EQ(entry.Name, "\xD0\x90\xD0\xB0.txt"); // Cyrillic "Аа"
 }
 
+// A name field padded with zero bytes names the file without them (the kernel sees the same
+// name); a zero byte with more name after it is kept for the extractor to refuse.
+TEST(LhaReader, ZeroBytesPaddingANameAreDroppedAndOthersKept) {
+  const struct {
+    std::string Stored;
+    std::string Name;
+  } cases[] = {
+      {std::string("a.txt\0\0", 7), "a.txt"},
+      {std::string("a\0b.txt", 7), std::string("a\0b.txt", 7)},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes = Archive({TItem(0, c.Stored, "x")});
+    TMemoryByteSource source(bytes.data(), bytes.size());
+    auto reader = MakeLhaReader(source, {});
+    TArcEntry entry;
+    ASSERT_TRUE(reader->Next(entry));
+    EXPECT_EQ(entry.Name, c.Name);
+  }
+}
+
 // Entries are read from the source by their own offsets: in any order, and after the reader has
 // moved on.
 TEST(LhaReader, DataOpensInAnyOrder) {
