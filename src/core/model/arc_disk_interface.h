@@ -10,7 +10,11 @@
 // The archiver runs from an argument list, never a shell; its output goes to "archiver.log" in the
 // work folder, and a missing archiver or one that fails is reported (an archive holds the user's
 // data: silence would be a failure reported as success). What happens to the files of a move is
-// the archiver's business, and it keeps them unless it archived them.
+// the archiver's business, and it keeps them unless it archived them. Only regular files are put
+// into a list (an archiver follows links and blocks on FIFOs); a delete lists exactly the members
+// chosen, and a folder stored as an entry only once nothing under it stays. While the archiver
+// runs, the owner's OnArchiverWait may cancel it: it is asked to end, killed after a grace period,
+// the run is reported as cancelled and the archive read again as the archiver left it.
 //
 // Library faults and archiver failures reach the owner's OnCopyError with kind 5 and a message.
 #pragma once
