@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -221,6 +222,10 @@ bool TARCDiskInterface::ReadDirectory() {
   if (Extractor)
     Extractor->SetArchiveFile(NativeArchive); // detected once per reading, not per entry taken out
   Reader->ShowBlankDirs = Extractor != nullptr;
+  // Every folder the archive stores as an entry is read, not only the empty ones (the listing is
+  // the same: a folder holding files is listed once either way), so that deleting knows which
+  // folders exist as entries of their own and must go when emptied.
+  Reader->ShowAllDirs = Extractor != nullptr;
   if (Owner && Owner->OnArchiveReadBegin)
     Owner->OnArchiveReadBegin();
   bool ok = true;
@@ -453,14 +458,42 @@ bool TARCDiskInterface::CopyIn(std::string_view source, std::string_view, bool) 
   if (!List || source.size() <= SourceFolder.size() ||
       source.substr(0, SourceFolder.size()) != SourceFolder)
     return false;
+  // Only regular files are handed over: an archiver follows a link (a move would then delete the
+  // files it points to) and waits for ever on a FIFO. Whatever else is met stays where it is.
+  struct stat st {};
+  const std::string native = NativeOf(source);
+  if (native.empty() || ::lstat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    LeftOut.push_back({std::string(source), lrNotAFile});
+    return false;
+  }
   std::string rest(source.substr(SourceFolder.size()));
   while (!rest.empty() && rest.front() == '\\')
     rest.erase(rest.begin());
   if (rest.find('\\') != std::string::npos)
     SubFolders = true;
   if (!WriteListLine(TargetPrefix + rest))
-    LeftOut.emplace_back(source);
+    LeftOut.push_back({std::string(source), lrPattern});
   return false;
+}
+
+void TARCDiskInterface::ReportLeftOut() {
+  if (!LeftOut.empty() && Owner && Owner->OnCopyError) {
+    static constexpr const char* Reasons[] = {
+        "Not added (an archiver would read \"*\", \"?\" or a line break in a name as a pattern or "
+        "a new name); the files stay where they are:",
+        "Not added (only regular files go to an archiver: it would follow a link and wait for ever "
+        "on a FIFO, device or socket); they stay where they are:",
+    };
+    for (const TLeftOutReason reason : {lrPattern, lrNotAFile}) {
+      std::string text;
+      for (const auto& [name, why] : LeftOut)
+        if (why == reason)
+          text += "\n" + name;
+      if (!text.empty())
+        Owner->OnCopyError(5, Reasons[reason] + text);
+    }
+  }
+  LeftOut.clear();
 }
 
 bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
@@ -484,12 +517,19 @@ bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
               " archives; the archive was not changed.";
   } else {
     const std::string log = platform::ModelToNativeFolder(WorkFolder) + "/archiver.log";
-    const platform::TRunResult run =
-        platform::RunAndWait(command->Program, command->Args, workFolder, log, [this] {
-          if (Owner && Owner->OnArchiverWait)
-            Owner->OnArchiverWait();
-        });
-    if (run.Launch == platform::TLaunchResult::NotFound)
+    TArchiverWait wait{Root, command->Program, true};
+    const platform::TRunResult run = platform::RunAndWait(
+        command->Program, command->Args, workFolder, log,
+        [this, &wait] { return !Owner || !Owner->OnArchiverWait || Owner->OnArchiverWait(wait); },
+        StopPolicy);
+    if (run.Launch == platform::TLaunchResult::Started && Owner && Owner->OnArchiverWait) {
+      wait.Running = false;
+      Owner->OnArchiverWait(wait);
+    }
+    if (run.Cancelled)
+      failure = "The archiver \"" + command->Program +
+                "\" was cancelled; the archive is as it left it." + LogTail(log);
+    else if (run.Launch == platform::TLaunchResult::NotFound)
       failure = "The archiver \"" + command->Program +
                 "\" was not found. Install it or change "
                 "the archiver's command line; the archive was not changed.";
@@ -515,14 +555,7 @@ bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
 bool TARCDiskInterface::EndCopyIn() {
   if (!List)
     return false;
-  if (!LeftOut.empty() && Owner && Owner->OnCopyError) {
-    std::string text = "Not added (an archiver would read \"*\", \"?\" or a line break in a name "
-                       "as a pattern or a new name); the files stay where they are:";
-    for (const std::string& name : LeftOut)
-      text += "\n" + name;
-    Owner->OnCopyError(5, text);
-  }
-  LeftOut.clear();
+  ReportLeftOut();
   const int mode = (MoveRun ? amMove : amAdd) + (SubFolders ? 1 : 0);
   const std::string source = platform::ModelToNativeFolder(SourceFolder);
   if (TargetPrefix.empty())
@@ -546,27 +579,62 @@ bool TARCDiskInterface::BeginDelete() {
   bool unused = false;
   if (Owner && Owner->OnArchiveMode)
     Owner->OnArchiveMode(static_cast<int>(Type), LongNames, OemCommand, unused);
+  Deleted.clear();
+  EmptiedFolders.clear();
   return CreateListFile();
 }
 
 bool TARCDiskInterface::DeleteFile(std::string_view name) {
-  if (!List || !Paths.count(std::string(name)))
+  std::string path(name);
+  if (!List || !Paths.count(path) || !WriteListLine(path))
     return false;
-  return WriteListLine(std::string(name));
+  Deleted.insert(std::move(path));
+  return true;
 }
 
 bool TARCDiskInterface::RemoveDir(std::string_view name) {
-  // A folder the archive stores as an entry of its own goes too; one that exists only through
-  // its files is gone with them.
+  // An archiver removes a folder named in its list with everything under it, so a folder the
+  // archive stores as an entry of its own is listed only at the end, and only when nothing under
+  // it stays (a member the user kept, a name no list can carry). One that exists only through its
+  // files is gone with them.
   const auto found = Paths.find(std::string(name));
-  if (!List || found == Paths.end() || !Items[found->second].Stored)
+  if (!List || found == Paths.end() || !Items[found->second].Stored ||
+      !Items[found->second].Entry.IsFolder())
     return false;
-  return DeleteFile(name);
+  EmptiedFolders.emplace_back(name);
+  return true;
+}
+
+bool TARCDiskInterface::NothingStaysIn(const std::string& folder) const {
+  const auto found = Folders.find(folder + '\\');
+  if (found == Folders.end())
+    return true;
+  for (const size_t index : found->second) {
+    const TItem& item = Items[index];
+    const std::string path = item.Folder + item.Entry.EntryName();
+    if (item.Entry.IsFolder() && !item.Stored) {
+      if (!NothingStaysIn(path))
+        return false;
+    } else if (!Deleted.count(path)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool TARCDiskInterface::EndDelete() {
   if (!List)
     return false;
+  // Inner folders first, so that a folder holding only emptied folders goes too.
+  std::stable_sort(
+      EmptiedFolders.begin(), EmptiedFolders.end(), [](const std::string& a, const std::string& b) {
+        return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
+      });
+  for (const std::string& folder : EmptiedFolders)
+    if (!Deleted.count(folder) && NothingStaysIn(folder) && WriteListLine(folder))
+      Deleted.insert(folder);
+  EmptiedFolders.clear();
+  Deleted.clear();
   const size_t slash = NativeArchive.rfind('/');
   return RunArchiver(amDelete, NativeArchive.substr(0, slash == 0 ? 1 : slash));
 }

@@ -10,18 +10,24 @@
 // The archiver runs from an argument list, never a shell; its output goes to "archiver.log" in the
 // work folder, and a missing archiver or one that fails is reported (an archive holds the user's
 // data: silence would be a failure reported as success). What happens to the files of a move is
-// the archiver's business, and it keeps them unless it archived them.
+// the archiver's business, and it keeps them unless it archived them. Only regular files are put
+// into a list (an archiver follows links and blocks on FIFOs); a delete lists exactly the members
+// chosen, and a folder stored as an entry only once nothing under it stays. While the archiver
+// runs, the owner's OnArchiverWait may cancel it: it is asked to end, killed after a grace period,
+// the run is reported as cancelled and the archive read again as the archiver left it.
 //
 // Library faults and archiver failures reach the owner's OnCopyError with kind 5 and a message.
 #pragma once
 
 #include "archive/archive_types.h"
 #include "model/disk_interface.h"
+#include "platform/launcher.h"
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace corvane {
@@ -55,6 +61,8 @@ public:
   std::string WorkFolder;
   // Code page of names written on DOS; the owner's CodePage.
   std::string CodePage = "IBM437";
+  // How an archiver the user cancels is ended (tests shorten the grace period).
+  platform::TStopPolicy StopPolicy;
 
 private:
   struct TItem {
@@ -74,6 +82,9 @@ private:
   // One name of the list, "/"-separated; false (nothing written) for a name no list can carry.
   bool WriteListLine(std::string name);
   bool RunArchiver(int mode, const std::string& workFolder);
+  void ReportLeftOut();
+  // True when every stored entry under `folder` (an inner path) is in the delete run's list.
+  bool NothingStaysIn(const std::string& folder) const;
   void DropListFile();
 
   std::string NativeArchive;
@@ -100,7 +111,16 @@ private:
   std::string ListPath;     // native
   std::FILE* List = nullptr;
   int ListLines = 0;
-  std::vector<std::string> LeftOut; // sources of the copy-in run that no list could carry
+  enum TLeftOutReason { lrPattern, lrNotAFile };
+  struct TLeftOut {
+    std::string Source;
+    TLeftOutReason Reason;
+  };
+  std::vector<TLeftOut> LeftOut; // sources of the copy-in run that were not listed
+  // The delete run: inner paths listed so far, and the stored folders whose contents were gone
+  // through, decided on at its end.
+  std::unordered_set<std::string> Deleted;
+  std::vector<std::string> EmptiedFolders;
 };
 
 } // namespace corvane

@@ -15,6 +15,13 @@
 
 namespace corvane {
 
+// One call of OnArchiverWait: which archiver works on which archive, and whether it still runs.
+struct TArchiverWait {
+  std::string Archive; // the archive as the panels show it
+  std::string Program; // the archiver, as its command line names it
+  bool Running = true; // false once, when it has ended: a window shown for the run can go
+};
+
 class TBrowserEvents {
 public:
   // Copy and move.
@@ -50,9 +57,11 @@ public:
       OnArchiveMode;
   std::function<void(int archiveType, int line, int maxLength, std::string& text)>
       OnArchiveParameters;
-  // Called again and again while an outside archiver runs, so that windows can repaint. The
-  // source being changed is in use: the handler must not let the user act on the browser.
-  std::function<void()> OnArchiverWait;
+  // Called again and again while an outside archiver runs, so that windows can repaint, and once
+  // more when it has ended. The source being changed is in use: the handler must not let the user
+  // act on the browser. Answering false asks for the archiver's end (the user cancelled); the
+  // calls go on until it has ended, and the run is then reported as cancelled.
+  std::function<bool(const TArchiverWait& wait)> OnArchiverWait;
 
 protected:
   TBrowserEvents() = default;

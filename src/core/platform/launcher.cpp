@@ -237,7 +237,7 @@ TLaunchResult RunProgram(const std::string& program, const std::vector<std::stri
 
 TRunResult RunAndWait(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workFolder, const std::string& logPath,
-                      const std::function<void()>& whileWaiting) {
+                      const std::function<bool()>& whileWaiting, const TStopPolicy& stop) {
   ReapLaunched();
   TRunResult result;
   const TTarget target = Resolve(program, args, workFolder);
@@ -261,6 +261,11 @@ TRunResult RunAndWait(const std::string& program, const std::vector<std::string>
     result.Error = errno;
     return result;
   }
+  const auto now = [&stop] { return stop.Now ? stop.Now() : std::chrono::steady_clock::now(); };
+  // The child leads a session of its own, so its id is also the id of its process group: the
+  // signals reach what it started as well (a helper left behind would keep writing the archive).
+  enum { Running, Terminated, Killed } stage = Running;
+  std::chrono::steady_clock::time_point killAt{};
   int status = 0;
   while (true) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
@@ -271,8 +276,16 @@ TRunResult RunAndWait(const std::string& program, const std::vector<std::string>
       result.ExitCode = -1;
       return result;
     }
-    if (whileWaiting)
-      whileWaiting();
+    const bool goOn = !whileWaiting || whileWaiting();
+    if (stage == Running && !goOn) {
+      result.Cancelled = true;
+      ::kill(-pid, SIGTERM);
+      stage = Terminated;
+      killAt = now() + stop.Grace;
+    } else if (stage == Terminated && now() >= killAt) {
+      ::kill(-pid, SIGKILL);
+      stage = Killed;
+    }
     ::usleep(10000);
   }
   if (WIFEXITED(status)) {

@@ -37,6 +37,7 @@
 // nothing, and the caller decides whether to tell the user.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -80,19 +81,31 @@ TLaunchResult RunInTerminal(const std::string& command, const std::string& workF
 // How a program run with RunAndWait ended.
 struct TRunResult {
   TLaunchResult Launch = TLaunchResult::NotFound;
-  int Error = 0;     // errno when it could not be started or waited for
-  int ExitCode = -1; // its exit status; -1 when it did not exit normally
-  int Signal = 0;    // the signal that ended it, or 0
-  bool Succeeded() const { return Launch == TLaunchResult::Started && ExitCode == 0; }
+  int Error = 0;          // errno when it could not be started or waited for
+  int ExitCode = -1;      // its exit status; -1 when it did not exit normally
+  int Signal = 0;         // the signal that ended it, or 0
+  bool Cancelled = false; // the waiting caller asked for its end
+  bool Succeeded() const { return Launch == TLaunchResult::Started && ExitCode == 0 && !Cancelled; }
+};
+
+// How RunAndWait ends a program the waiting caller no longer wants: SIGTERM to the program and
+// everything it started (its process group), and SIGKILL when it has not ended after `Grace`.
+struct TStopPolicy {
+  std::chrono::milliseconds Grace{3000};
+  // The clock the grace period is measured with; the steady clock when empty.
+  std::function<std::chrono::steady_clock::time_point()> Now;
 };
 
 // Runs a program (named as for RunProgram) and waits until it ends: stdin from /dev/null, so a
 // question it asks cannot hang us, stdout and stderr written to `logPath` (replacing what was
 // there; nowhere when empty). While it runs, `whileWaiting` is called about every 10 ms so that a
-// window can repaint. For outside tools whose result the caller needs, such as archivers.
+// window can repaint; when it returns false the program is stopped as `stop` says, and the call
+// goes on (its answer no longer matters) until the program has ended, so a window stays alive
+// while a stubborn program is being ended. For outside tools whose result the caller needs, such
+// as archivers.
 TRunResult RunAndWait(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workFolder, const std::string& logPath,
-                      const std::function<void()>& whileWaiting);
+                      const std::function<bool()>& whileWaiting, const TStopPolicy& stop = {});
 
 // Collects the launched programs that have ended; returns how many are still running.
 size_t ReapLaunched();

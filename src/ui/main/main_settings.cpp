@@ -269,6 +269,11 @@ void TForm1::Load_Language() {
     words.FreeSpace = LangStrings.Get("FilePanel", "FreeSpace");
     words.FreeSpace1 = LangStrings.Get("FilePanel", "FreeSpace1");
     words.ReadArchive = LangStrings.Get("Messages", "ReadArchive");
+    // Language files older than the archiver's waiting window keep its English words.
+    const TPanelWords english;
+    words.ArchiverWait = file.Read("Messages", "ArchiverWait", english.ArchiverWait);
+    words.ArchiverCancel = file.Read("Messages", "ArchiverCancel", english.ArchiverCancel);
+    words.ArchiverStop = file.Read("Messages", "ArchiverStop", english.ArchiverStop);
     panel->AmericanDates = Settings.Language == QStringLiteral("AMERICAN");
     panel->LayoutAndPaint();
   }

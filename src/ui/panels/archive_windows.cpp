@@ -1,5 +1,7 @@
 #include "panels/archive_windows.h"
 
+#include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,6 +63,59 @@ TFormPassword::TFormPassword(QWidget* parent, const QString& prompt, const QStri
 
 QString TFormPassword::Password() const {
   return Edit1->text();
+}
+
+TFormArchiverWait::TFormArchiverWait(QWidget* parent, const TTexts& texts, const QString& program,
+                                     const QString& archive)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), Texts(texts) {
+  setObjectName(QStringLiteral("FormArchiverWait"));
+  setWindowTitle(texts.Caption);
+  setFixedSize(360, 96);
+  setWindowModality(Qt::ApplicationModal);
+  Label1 = new QLabel(this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(12, 10, 336, 17);
+  // A long path keeps its end, where the archive's own name is.
+  const QString text = program + QStringLiteral(": ") + archive;
+  Label1->setText(QFontMetrics(Label1->font()).elidedText(text, Qt::ElideMiddle, 336));
+  Label1->setToolTip(archive);
+  Label2 = new QLabel(texts.Caption + QStringLiteral("..."), this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label2->setGeometry(12, 32, 336, 17);
+  Button1 = new QPushButton(texts.Cancel, this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setGeometry(142, 60, 75, 25);
+  Button1->setDefault(true);
+  connect(Button1, &QPushButton::clicked, this, &TFormArchiverWait::reject);
+  CentreOnScreen(this);
+}
+
+void TFormArchiverWait::reject() {
+  // The window goes when the archiver has ended, not before: until then it says so.
+  Cancelled = true;
+  Label2->setText(Texts.Stopping);
+  Button1->setEnabled(false);
+}
+
+TArchiverWaiter::~TArchiverWaiter() = default;
+
+bool TArchiverWaiter::Wait(const TArchiverWait& wait, const TFormArchiverWait::TTexts& texts) {
+  if (!wait.Running) {
+    Window.reset();
+    Clock.invalidate();
+    return true;
+  }
+  if (!Clock.isValid())
+    Clock.start();
+  if (!Window && Owner && Clock.elapsed() >= ShowDelayMs) {
+    Window = std::make_unique<TFormArchiverWait>(Owner->window(), texts,
+                                                 QString::fromStdString(wait.Program),
+                                                 QString::fromStdString(wait.Archive));
+    Window->show();
+  }
+  QCoreApplication::processEvents(Window ? QEventLoop::AllEvents
+                                         : QEventLoop::ExcludeUserInputEvents);
+  return !Window || !Window->CancelAsked();
 }
 
 } // namespace corvane

@@ -1,9 +1,16 @@
-// The two small windows a panel shows while it reads an archive: the reading progress, which
-// appears only for archives big enough to make the user wait, and the password prompt.
+// The small windows a panel shows for its archives: the reading progress, which appears only for
+// archives big enough to make the user wait, the password prompt, and the window that waits for
+// an outside archiver and lets the user cancel it.
 #pragma once
 
+#include "model/browser_events.h"
+
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -33,6 +40,51 @@ public:
   QLineEdit* Edit1 = nullptr;
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
+};
+
+// "Waiting for the archiver" with the archive's name and Cancel. Esc and the close button cancel
+// too; the window stays until the archiver has ended, saying that it is being stopped.
+class TFormArchiverWait final : public QDialog {
+  Q_OBJECT
+
+public:
+  struct TTexts {
+    QString Caption = QStringLiteral("Waiting for the archiver");
+    QString Cancel = QStringLiteral("&Cancel");
+    QString Stopping = QStringLiteral("Stopping the archiver...");
+  };
+  TFormArchiverWait(QWidget* parent, const TTexts& texts, const QString& program,
+                    const QString& archive);
+  bool CancelAsked() const { return Cancelled; }
+  void reject() override;
+
+  QLabel* Label1 = nullptr; // the archiver and the archive
+  QLabel* Label2 = nullptr; // what is going on
+  QPushButton* Button1 = nullptr;
+
+private:
+  TTexts Texts;
+  bool Cancelled = false;
+};
+
+// Waits for the archiver runs of one panel: lets windows repaint, shows TFormArchiverWait once a
+// run has lasted ShowDelayMs (quick runs never flash a window), hands the user's Cancel to the run
+// and takes the window away when the run ends. Until the window shows, user input waits in the
+// queue; while it shows, it is modal, so input reaches it and nothing else.
+class TArchiverWaiter final {
+public:
+  explicit TArchiverWaiter(QWidget* owner) : Owner(owner) {}
+  ~TArchiverWaiter();
+  // One call of the browser's OnArchiverWait; false when the user cancelled.
+  bool Wait(const TArchiverWait& wait, const TFormArchiverWait::TTexts& texts);
+  TFormArchiverWait* Form() const { return Window.get(); }
+
+  int ShowDelayMs = 400;
+
+private:
+  QPointer<QWidget> Owner;
+  QElapsedTimer Clock;
+  std::unique_ptr<TFormArchiverWait> Window;
 };
 
 } // namespace corvane

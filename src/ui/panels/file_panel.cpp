@@ -62,10 +62,12 @@ TFPanel::TFPanel(QWidget* parent, const QString& side)
     if (kind == 5 && OnError)
       OnError(FromBytes(text));
   };
-  // While an archiver rewrites the shown archive the panel must not change: repaint only.
-  Browser.OnArchiverWait = [] {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  };
+  // While an archiver rewrites the shown archive the panel must not change: a modal window waits
+  // for it and offers Cancel.
+  Browser.OnArchiverWait =
+      [this, waiter = std::make_shared<TArchiverWaiter>(this)](const TArchiverWait& wait) {
+        return waiter->Wait(wait, {Words.ArchiverWait, Words.ArchiverCancel, Words.ArchiverStop});
+      };
   Browser.OnPassword = [this](const std::string& prompt, std::string& password) {
     TFormPassword form(window(), FromBytes(prompt), FromBytes(password));
     if (form.exec() == QDialog::Accepted)

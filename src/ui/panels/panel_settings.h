@@ -67,6 +67,9 @@ struct TPanelWords {
   QString In = QStringLiteral("in");
   QString Files = QStringLiteral("files");
   QString ReadArchive = QStringLiteral("Reading archive...");
+  QString ArchiverWait = QStringLiteral("Waiting for the archiver");
+  QString ArchiverCancel = QStringLiteral("&Cancel");
+  QString ArchiverStop = QStringLiteral("Stopping the archiver...");
 };
 
 // The settings file section of a panel side: [Panel_Left] or [Panel_Right].

@@ -6,13 +6,18 @@
 #include "temp_folder.h"
 #include "zip_writer.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -458,6 +463,138 @@ TEST(ArchiveSource, ArchiveTypesWithoutAnArchiverRefuseToChange) {
   ASSERT_TRUE(source.CopyToBrowser(f.Browser, true));
   EXPECT_TRUE(f.ErrorSays("No archiver is set for atTAR")) << testing::PrintToString(f.Errors);
   EXPECT_EQ(ReadFile(f.Dir.Native("src/a.txt")), "alpha");
+}
+
+TEST(ArchiveSource, DeletingAFolderKeepsWhatTheUserKeptAndTheFolderHoldingIt) {
+  // An archiver deletes a listed folder with everything under it: a stored folder is listed only
+  // when nothing under it stays. In docs the read-only member is answered No and "a*.txt" cannot
+  // be listed, so docs stays; docs\sub is emptied and goes.
+  for (const bool real : {false, true}) {
+    if (real && platform::FindOnPath("7zz").empty())
+      GTEST_SKIP() << "7zz is not installed";
+    TArchiveFixture f;
+    TStubArchiver stub(f.Dir, 0);
+    TZipItem docs("docs/", ""), sub("docs/sub/", "");
+    docs.Attributes = sub.Attributes = 16;
+    f.MakeZip("a.zip", {docs, TZipItem("docs/ro.txt", "kept").WithAttributes(1),
+                        TZipItem("docs/a*.txt", "star"), TZipItem("docs/ok.txt", "goes"), sub,
+                        TZipItem("docs/sub/x.txt", "goes"), TZipItem("top.txt", "stays")});
+    f.OpenFolder();
+    ASSERT_TRUE(f.Enter("a.zip"));
+    f.Browser.OnArchiveParameters = [&](int, int, int, std::string& text) {
+      text = real ? "7zz d % @" : stub.Path + " d % @";
+    };
+    std::vector<std::string> asked;
+    f.Browser.OnDeleteConfirm = [&](int, const std::string& path, bool& answer) {
+      asked.push_back(path);
+      answer = false;
+    };
+    f.Browser.Cursor = f.Browser.FindEntry("docs");
+    f.Browser.DeleteSelection();
+    EXPECT_EQ(asked, (std::vector<std::string>{f.Dir.Model() + "a.zip\\docs\\ro.txt"}));
+    if (!real) {
+      std::vector<std::string> lines;
+      std::istringstream list(stub.List());
+      for (std::string line; std::getline(list, line);)
+        lines.push_back(line);
+      std::sort(lines.begin(), lines.end());
+      EXPECT_EQ(lines, (std::vector<std::string>{"docs/ok.txt", "docs/sub", "docs/sub/x.txt"}));
+      continue;
+    }
+    EXPECT_TRUE(f.Errors.empty()) << testing::PrintToString(f.Errors);
+    EXPECT_EQ(Listing(f.Browser), (Names{"..", "docs", "top.txt"}));
+    ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("docs")));
+    EXPECT_EQ(Listing(f.Browser), (Names{"..", "a*.txt", "ro.txt"}));
+  }
+}
+
+TEST(ArchiveSource, LinksFifosAndSocketsAreNeverHandedToTheArchiver) {
+  // An archiver follows a link (a move would archive and delete the files it points to) and
+  // blocks on a FIFO; they are reported, once each, and stay, while the files beside them move.
+  if (platform::FindOnPath("7zz").empty())
+    GTEST_SKIP() << "7zz is not installed";
+  TArchiveFixture f;
+  f.MakeZip("a.zip", {TZipItem("old.txt", "old")});
+  test::WriteFile(f.Dir.File("real/r.txt"), "elsewhere");
+  test::WriteFile(f.Dir.File("src/a.txt"), "alpha");
+  test::WriteFile(f.Dir.File("src/tree/b.txt"), "bravo");
+  std::vector<std::string> special = {"src/to-file", "src/to-folder", "src/tree/to-folder",
+                                      "src/fifo"};
+  f.Dir.Link("src/to-file", f.Dir.Native("real/r.txt"));
+  f.Dir.Link("src/to-folder", f.Dir.Native("real"));
+  f.Dir.Link("src/tree/to-folder", "../../real");
+  ASSERT_EQ(::mkfifo(f.Dir.Native("src/fifo").c_str(), 0600), 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = f.Dir.Native("src/sock");
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (socketPath.size() < sizeof address.sun_path) {
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    special.push_back("src/sock");
+  }
+  TBrowser source;
+  source.SortMode = smName;
+  ASSERT_TRUE(source.SetRoot("C:\\", 0, f.Dir.Rel() + "src"));
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("a.zip"));
+  for (int i = 1; i <= source.Count(); ++i)
+    if (source.EntryName(i) != "..")
+      source.ToggleMark(i);
+  ASSERT_TRUE(source.CopyToBrowser(f.Browser, true));
+  ::close(sock);
+
+  std::string errors;
+  for (const std::string& error : f.Errors)
+    errors += error + "\n";
+  for (const std::string& kept : special) {
+    std::string model = f.Dir.Model() + kept;
+    std::replace(model.begin(), model.end(), '/', '\\');
+    size_t times = 0;
+    for (size_t at = errors.find(model + "\n"); at != std::string::npos;
+         at = errors.find(model + "\n", at + 1))
+      ++times;
+    EXPECT_EQ(times, 1u) << kept << " in " << errors;
+    EXPECT_TRUE(Exists(f.Dir.Native(kept))) << kept;
+  }
+  EXPECT_EQ(ReadFile(f.Dir.Native("real/r.txt")), "elsewhere");
+  EXPECT_FALSE(Exists(f.Dir.Native("src/a.txt")));
+  EXPECT_FALSE(Exists(f.Dir.Native("src/tree/b.txt")));
+  f.Browser.Refresh();
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "tree", "a.txt", "old.txt"}));
+  ASSERT_TRUE(f.Browser.EnterFolder(f.Browser.FindEntry("tree")));
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "b.txt"}));
+}
+
+TEST(ArchiveSource, ACancelledArchiverIsReportedAndTheArchiveReadAsItLeftIt) {
+  // A slow archiver that has already rewritten the archive when the user cancels a move.
+  TCopyInFixture f;
+  test::WriteFile(
+      f.Dir.Native("changed.zip"),
+      test::BuildZip(TZipArchive({TZipItem("old.txt", "old"), TZipItem("half.txt", "")})));
+  const std::string slow = f.Dir.Native("bin/slowarc");
+  test::WriteFile(slow, "#!/bin/sh\ncp '" + f.Dir.Native("changed.zip") + "' '" + f.Archive +
+                            "'\n: > '" + f.Dir.Native("ready") + "'\nexec /bin/sleep 60\n");
+  ::chmod(slow.c_str(), 0755);
+  f.Template = [&slow](int) { return slow + " a -tzip -sdel % @"; };
+  std::vector<TArchiverWait> calls;
+  f.Browser.OnArchiverWait = [&](const TArchiverWait& wait) {
+    calls.push_back(wait);
+    return !Exists(f.Dir.Native("ready"));
+  };
+  f.Source.ToggleMark(f.Source.FindEntry("a.txt"));
+  ASSERT_TRUE(f.Source.CopyToBrowser(f.Browser, true));
+  EXPECT_EQ(f.Errors,
+            (std::vector<std::string>{"5 The archiver \"" + slow +
+                                      "\" was cancelled; the archive is as it left it."}));
+  EXPECT_EQ(ReadFile(f.Dir.Native("src/a.txt")), "alpha");
+  ASSERT_TRUE(f.Browser.Refresh());
+  EXPECT_EQ(Listing(f.Browser), (Names{"..", "half.txt", "old.txt"}));
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_TRUE(calls.front().Running);
+  EXPECT_FALSE(calls.back().Running) << "the last call says the archiver has ended";
+  EXPECT_EQ(calls.back().Archive, f.Dir.Model() + "a.zip");
+  EXPECT_EQ(calls.back().Program, slow);
 }
 
 // The real archiver, when it is installed.

@@ -490,5 +490,58 @@ TEST(Launcher, EndedProgramsAreCollectedByTheNextCall) {
   EXPECT_EQ(ReapLaunched(), 0u);
 }
 
+TEST(LauncherWait, AWaitingCallerEndsTheProgramWithTermThenKill) {
+  // The stubs say when they are ready, so that the end is asked for after their trap is set. The
+  // grace period runs on a clock of the test's own: it moves only after the callback has been
+  // called many times while the program would not die.
+  struct Case {
+    const char* Name;
+    const char* Script;
+    bool Cancel;
+    int Signal;
+    int ExitCode;
+  };
+  constexpr int CallsBeforeTheClockMoves = 50;
+  for (const Case& c :
+       {Case{"finishes", "exit 3", false, 0, 3},
+        Case{"obeys TERM", ": > ready; exec /bin/sleep 60", true, SIGTERM, -1},
+        Case{"ignores TERM", "trap '' TERM; : > ready; exec /bin/sleep 60", true, SIGKILL, -1}}) {
+    TStubWorld world;
+    world.Stub("stub bin/slow", "slow", c.Script);
+    const std::string ready = world.Work + "/ready";
+    auto clock = std::chrono::steady_clock::time_point();
+    TStopPolicy stop;
+    stop.Grace = std::chrono::seconds(3);
+    stop.Now = [&clock] { return clock; };
+    int afterCancel = -1;
+    const auto started = std::chrono::steady_clock::now();
+    const TRunResult result = RunAndWait(
+        "slow", {}, world.Work, world.Dir.File("log"),
+        [&] {
+          if (afterCancel >= 0) {
+            if (++afterCancel == CallsBeforeTheClockMoves)
+              clock += stop.Grace;
+            return false;
+          }
+          if (!c.Cancel || ::access(ready.c_str(), F_OK) != 0)
+            return true;
+          afterCancel = 0;
+          return false;
+        },
+        stop);
+    EXPECT_EQ(result.Launch, TLaunchResult::Started) << c.Name;
+    EXPECT_EQ(result.Cancelled, c.Cancel) << c.Name;
+    EXPECT_EQ(result.Signal, c.Signal) << c.Name;
+    EXPECT_EQ(result.ExitCode, c.ExitCode) << c.Name;
+    EXPECT_FALSE(result.Succeeded()) << c.Name;
+    if (c.Signal == SIGKILL) {
+      EXPECT_GE(afterCancel, CallsBeforeTheClockMoves) << "killed only after the grace period";
+    } else if (c.Signal == SIGTERM) {
+      EXPECT_LT(afterCancel, CallsBeforeTheClockMoves) << "TERM alone ended it";
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30)) << c.Name;
+  }
+}
+
 } // namespace
 } // namespace corvane::platform

@@ -2,13 +2,20 @@
 #include "main/asker.h"
 #include "main/main_form.h"
 #include "model/archiver_command.h"
+#include "panels/archive_windows.h"
 #include "panels/file_panel.h"
 #include "platform/launcher.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
 #include "zip_writer.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -190,6 +197,69 @@ TEST(ArchivePanel, DeletingInsideAnArchiveGoesToTheArchiverEvenWithTheTrashOn) {
   f.Form.RunCommand("Delete");
   EXPECT_EQ(ReadFile(f.Dir.Native("bin/args")).substr(0, 2), "d\n");
   EXPECT_TRUE(f.Asker.Errors.empty());
+}
+
+TEST(ArchivePanel, AWindowWaitsForTheArchiverAndItsCancelEndsIt) {
+  // Cancel, Esc and the close button each end an archiver that would sleep for a minute; the
+  // window stays, saying so, until it has ended, and the panel is usable afterwards.
+  enum THow { Click, Escape, Close };
+  for (const THow how : {Click, Escape, Close}) {
+    TArchivePanelFixture f;
+    f.Zip("a.zip", {TZipItem("old.txt", "old")});
+    const std::string slow = f.Dir.Native("bin/slowarc");
+    f.Dir.Folder("bin");
+    test::WriteFile(slow, "#!/bin/sh\nexec /bin/sleep 60\n");
+    ::chmod(slow.c_str(), 0755);
+    f.Open("a.zip");
+    f.Left()->Browser.OnArchiveParameters = [&slow](int, int, int, std::string& text) {
+      text = slow + " d % @";
+    };
+    f.Left()->ShowCursorAt(0, f.Left()->Browser.FindEntry("old.txt") - 1);
+
+    QString shownText;
+    bool stayedAfterCancel = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* form = qobject_cast<TFormArchiverWait*>(window);
+        if (!form || !form->isVisible())
+          continue;
+        if (form->CancelAsked())
+          continue; // asked already; the archiver is being ended
+        shownText = form->Label1->text();
+        EXPECT_TRUE(form->isModal());
+        if (how == Click) {
+          form->Button1->click();
+        } else if (how == Escape) {
+          QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+          QCoreApplication::sendEvent(form, &press);
+        } else {
+          form->close();
+        }
+        stayedAfterCancel = form->CancelAsked() && form->isVisible();
+      }
+    });
+    poll.start();
+    QElapsedTimer clock;
+    clock.start();
+    f.Form.RunCommand("Delete");
+    poll.stop();
+
+    EXPECT_LT(clock.elapsed(), 30000) << how;
+    EXPECT_TRUE(shownText.contains(QStringLiteral("a.zip"))) << how << shownText.toStdString();
+    EXPECT_TRUE(stayedAfterCancel) << how;
+    for (QWidget* window : QApplication::topLevelWidgets())
+      EXPECT_FALSE(qobject_cast<TFormArchiverWait*>(window)) << "the window is gone";
+    ASSERT_EQ(f.Asker.Errors.size(), 1u) << how;
+    EXPECT_TRUE(f.Asker.Errors.front().contains(
+        QStringLiteral("\" was cancelled; the archive is as it left it.")))
+        << f.Asker.Errors.front().toStdString();
+    EXPECT_EQ(Names(f.Left()), (std::vector<std::string>{"..", "old.txt"}));
+    f.Open("..");
+    EXPECT_EQ(f.Left()->Browser.SourceKind(), skFolder);
+    EXPECT_EQ(f.CursorName(), "a.zip");
+  }
 }
 
 TEST(ArchivePanel, TheRealArchiverAddsToAZipShownInAPanel) {
