@@ -1,5 +1,6 @@
 #include "hostile_archives.h"
 
+#include "archive/crc16.h"
 #include "zip_writer.h"
 
 #include <zlib.h>
@@ -20,14 +21,7 @@ std::string Le(uint32_t value, int bytes) {
 }
 
 uint16_t Crc16(const std::string& data) {
-  uint16_t crc = 0;
-  for (const char c : data) {
-    crc ^= static_cast<uint8_t>(c);
-    for (int bit = 0; bit < 8; ++bit)
-      crc =
-          (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
-  }
-  return crc;
+  return archive::Crc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size());
 }
 
 uint32_t Crc32(const std::string& data) {

@@ -484,27 +484,6 @@ int Shell(const std::string& command) {
   return std::system(command.c_str());
 }
 
-// A uuencoded text of data, split into lines of 45 bytes.
-std::string UuEncode(const std::string& name, const std::string& data) {
-  const auto ch = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
-  std::string out = "begin 644 " + name + "\n";
-  for (size_t at = 0; at < data.size(); at += 45) {
-    const std::string line = data.substr(at, 45);
-    out += ch(static_cast<unsigned>(line.size()));
-    for (size_t i = 0; i < line.size(); i += 3) {
-      unsigned char b[3] = {0, 0, 0};
-      for (size_t k = 0; k < 3 && i + k < line.size(); ++k)
-        b[k] = static_cast<unsigned char>(line[i + k]);
-      out += ch(b[0] >> 2);
-      out += ch(((b[0] & 3) << 4) | (b[1] >> 4));
-      out += ch(((b[1] & 15) << 2) | (b[2] >> 6));
-      out += ch(b[2] & 63);
-    }
-    out += "\n";
-  }
-  return out + "`\nend\n";
-}
-
 } // namespace
 
 TEST(ArchiveExtract, HardLinksStayInsideAndTheArchiveIsNeverOverwritten) {
@@ -600,7 +579,7 @@ TEST(ArchiveExtract, EncodedFilesInSeveralParts) {
   std::string data;
   for (int i = 0; i < 400; ++i)
     data += "line " + std::to_string(i) + "\n";
-  const std::string encoded = UuEncode("story.txt", data);
+  const std::string encoded = EncodeText("story.txt", data);
   const size_t cut = encoded.find('\n', encoded.size() / 2) + 1;
   WriteFile(folder.Native("story.uue"), encoded.substr(0, cut));
   WriteFile(folder.Native("story.001"), "Subject: part 2\n\n" + encoded.substr(cut));
