@@ -32,102 +32,16 @@ namespace corvane {
 
 namespace {
 
-enum TItemFlags { ifNone = 0, ifHidden = 1, ifCheckable = 2 };
-
-struct TMenuItem {
-  const char* Menu;     // the menu title's object name
-  const char* Caption;  // built-in English caption
-  const char* Shortcut; // QKeySequence text, or empty
-  const char* Command;  // RunCommand name
-  const char* LanguageKey;
-  int Flags;
-};
-
-// The main menu in order: the first item with a shortcut wins.
-const TMenuItem MenuItems[] = {
-    {"CV", "About program", "", "About", "CV_About", ifNone},
-    {"CV", "Help system", "F1", "Help", "CV_Help", ifNone},
-    {"CV", "Tetris game", "", "Tetris", "CV_Tetris", ifNone},
-    {"CV", "Life game", "", "Life", "CV_Life", ifNone},
-    {"CV", "Exit", "F10", "Exit", "CV_Exit", ifNone},
-    {"File", "Menu", "F2", "UserMenu", "File_Menu", ifNone},
-    {"File", "View", "F3", "View", "File_Viewer", ifNone},
-    {"File", "Edit", "F4", "Edit", "File_Editor", ifNone},
-    {"File", "Copy", "F5", "Copy", "File_Copy", ifNone},
-    {"File", "Move", "F6", "Move", "File_Rename", ifNone},
-    {"File", "Rename", "Shift+F6", "QuickRename", "", ifNone},
-    {"File", "Create folder", "F7", "NewFolder", "File_NewDir", ifNone},
-    {"File", "Delete", "F8", "Delete", "File_DelFile", ifNone},
-    {"File", "Find file", "Alt+F7", "FindFile", "File_FindFile", ifNone},
-    {"File", "Attributes", "Ctrl+A", "Attributes", "File_Attrib", ifNone},
-    {"File", "Create new file", "Shift+F4", "NewFile", "File_Createfile", ifNone},
-    {"File", "Add to archive", "Shift+F1", "AddToArchive", "File_Add_Arc", ifNone},
-    {"File", "Extract files", "Shift+F2", "ExtractFiles", "File_Extract_Arc", ifNone},
-    {"File", "View file resource", "", "ViewResource", "", ifHidden},
-    {"Utils", "About system", "Ctrl+1", "SystemInfo", "Utils_System", ifNone},
-    {"Utils", "Internet dialer", "Ctrl+2", "Dialer", "", ifNone},
-    {"Utils", "View clipboard", "Ctrl+3", "Clipboard", "Utils_Clipboard", ifNone},
-    {"Utils", "CD-Player", "Ctrl+4", "CdPlayer", "Utils_AudioPlayer", ifNone},
-    {"Utils", "Calculator", "Ctrl+5", "Calculator", "Utils_Calc", ifNone},
-    {"Utils", "Resource Explorer", "Ctrl+7", "ViewResource", "", ifNone},
-    {"Utils", "MS-DOS window", "Ctrl+8", "Terminal", "Utils_MSDOS", ifNone},
-    {"Utils", "MediaPlayer", "Ctrl+9", "MediaPlayer", "Utils_Media", ifNone},
-    {"Utils", "Format floppy drive", "", "Format", "Utils_Format", ifNone},
-    {"Commands", "Play music file", "", "PlayMusic", "Command_PlayMusic", ifNone},
-    {"Commands", "Play last file", "Ctrl+A", "PlayLastMusic", "Command_PlayLastMusic", ifHidden},
-    {"Commands", "Stop music", "Ctrl+M", "StopMusic", "Command_StopMusic", ifNone},
-    {"Commands", "What playing", "Ctrl+W", "WhatPlaying", "Command_WhatPlay", ifNone},
-    {"Commands", "Folders history", "", "FolderHistory", "Command_FHistory", ifNone},
-    {"Commands", "Commands history", "", "CommandHistory", "Command_ViewHistory", ifNone},
-    {"Commands", "Empty Recycle Bin", "", "EmptyRecycleBin", "Command_ClearRecycle", ifNone},
-    {"Commands", "Clear Recent Docs", "", "ClearRecentDocs", "Command_ClearDocs", ifNone},
-    {"Commands", "Select group", "", "SelectGroup", "Command_SelGroup", ifNone},
-    {"Commands", "Unselect all", "", "UnselectAll", "Command_UnSelAll", ifNone},
-    {"Commands", "Invert selection", "", "InvertSelection", "Command_InvertSel", ifNone},
-    {"Commands", "Network connections", "", "NetConnect", "Command_AddNetDrive", ifNone},
-    {"Commands", "Disconnect Network drives", "", "NetDisconnect", "Command_RemoveNetDrive",
-     ifNone},
-    {"Commands", "C&alculate folder size", "Ctrl+G", "FolderSize", "Command_CalcDirSize", ifNone},
-    {"Commands", "File information", "", "FileInformation", "Command_FileInfo", ifNone},
-    {"Panel", "Active left", "", "ActiveLeft", "Panel_Left", ifCheckable},
-    {"Panel", "Active right", "", "ActiveRight", "Panel_Right", ifCheckable},
-    {"Panel", "Show files", "Alt+1", "ShowFiles", "Panel_ShowFiles", ifCheckable},
-    {"Panel", "Extended view", "Alt+2", "ExtendedView", "Panel_ShowExtView", ifCheckable},
-    {"Panel", "Information", "Alt+3", "Information", "Panel_Show_Info", ifCheckable},
-    {"Panel", "Quick view", "Alt+4", "QuickView", "Panel_ShowQuickView", ifCheckable},
-    {"Panel", "Update panel", "Ctrl+R", "UpdatePanel", "Panel_UpdatePanel", ifNone},
-    {"Panel", "Sort modes", "Ctrl+F12", "SortModes", "Panel_SortMode", ifNone},
-    {"Panel", "Change drive", "", "ChangeDrive", "Panel_ChangeDrive", ifNone},
-    {"Panel", "Cnange panel", "Tab", "SwitchPanels", "", ifHidden},
-    {"Config", "Main options", "Ctrl+P", "MainOptions", "Config_Main", ifNone},
-    {"Config", "Set Colors", "Ctrl+C", "SetColors", "Config_Color", ifNone},
-    {"Config", "Change fonts", "Ctrl+F", "SetFonts", "Config_Font", ifNone},
-    {"Config", "Main menu", "Ctrl+M", "UserMenu", "Config_Menu", ifNone},
-    {"Config", "Files highlighing", "", "FileColors", "Config_FilesColors", ifNone},
-    {"Config", "Archivers options", "", "ArchiverOptions", "Config_ArcParam", ifNone},
-    {"Schemes", "&Blue on white", "", "Scheme1", "", ifNone},
-    {"Schemes", "&Navy", "", "Scheme2", "", ifNone},
-    {"Schemes", "Navy &brief", "", "Scheme3", "", ifNone},
-    {"Schemes", "&Grey", "", "Scheme4", "", ifNone},
-    {"Schemes", "&Corvane", "", "Scheme5", "", ifNone},
-    {"Schemes", "&Black and White", "", "Scheme6", "", ifNone},
-    {"Schemes", "D&ark", "", "Scheme7", "", ifNone},
-    {"Toolbars", "Show tool bar", "", "ToggleToolBar", "Config_ShowToolBar", ifCheckable},
-    {"Toolbars", "Show drives bar", "", "ToggleDriveBar", "Config_ShowDriversBar", ifCheckable},
-    {"Toolbars", "Show buttons bar", "", "ToggleButtons", "Config_ShowButtonsBar", ifCheckable},
-    {"Toolbars", "Show status bar", "", "ToggleStatusBar", "Config_ShowStatusBar", ifCheckable},
-    {"Toolbars", "-", "", "", "", ifNone},
-    {"Toolbars", "Configure tool bar", "", "ConfigureToolBar", "Config_ConfigToolBar", ifNone},
-    {"Config", "Set default configuration", "", "SetDefaultConfig", "Config_Reset", ifNone},
-    {"Config", "Save configuration", "", "SaveConfig", "Config_SaveConfig", ifNone},
-    {"Hot", "Fast find file", "Alt+X", "QuickSearch", "", ifHidden},
-};
-
 struct TMenuTitle {
   const char* Name;
   const char* Caption;
   const char* LanguageKey;
 };
+
+// The file context menu's items, in order.
+const char* const PopupCommands[] = {"Select",       "Copy",         "QuickRename", "Move",
+                                     "Delete",       "View",         "Edit",        "Attributes",
+                                     "AddToArchive", "ExtractFiles", "ViewResource"};
 
 const TMenuTitle MenuTitles[] = {
     {"CV", "&CV", ""},
@@ -165,32 +79,7 @@ const TScheme Schemes[7] = {
      0xA8A800, 0xFFFFFF, 0x8000000F, 0x00FFFF, 0x00FF00, 0x00FF00, 0xFFFFFF},
 };
 
-bool ExtIn(const TFileEntry* entry, std::initializer_list<const char*> list) {
-  if (!entry)
-    return false;
-  std::string ext = "." + entry->Ext;
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* item : list)
-    if (ext == item)
-      return true;
-  return false;
-}
-
 } // namespace
-
-bool TForm1::CursorIsArchive() const {
-  TFPanel* panel = ActivePanel();
-  return ExtIn(panel->Browser.GetEntry(panel->CursorIndex()),
-               {".rar", ".arj", ".zip", ".arc", ".ha", ".cab", ".lzh", ".lha", ".uue", ".tar",
-                ".zoo", ".gz", ".gzip"});
-}
-
-bool TForm1::CursorIsExecutableImage() const {
-  TFPanel* panel = ActivePanel();
-  return ExtIn(panel->Browser.GetEntry(panel->CursorIndex()),
-               {".exe", ".dll", ".cpl", ".dpl", ".bpl"});
-}
 
 void TForm1::CreateMainMenu() {
   std::map<std::string, QMenu*> menus;
@@ -201,52 +90,43 @@ void TForm1::CreateMainMenu() {
     connect(menu, &QMenu::aboutToShow, this,
             [this, name = std::string(title.Name)] { MenuOpening(name); });
   }
-  // Two submenus of the configuration menu, and the hidden menu of the quick search.
-  menus["Schemes"] = menus["Config"]->addMenu(QStringLiteral("Color schemes"));
-  menus["Schemes"]->setObjectName(QStringLiteral("Menu_Schemes"));
-  menus["Toolbars"] = menus["Config"]->addMenu(QStringLiteral("Configure toolbars"));
-  menus["Toolbars"]->setObjectName(QStringLiteral("Menu_Toolbars"));
-  connect(menus["Toolbars"], &QMenu::aboutToShow, this, [this] { MenuOpening("Toolbars"); });
   menus["Hot"] = new QMenu(this);
+  // The configuration menu's two submenus stand where their first item comes in the table.
+  const auto submenu = [&](const char* name, const char* caption) {
+    QMenu* menu = menus["Config"]->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QStringLiteral("Menu_") + QLatin1String(name));
+    connect(menu, &QMenu::aboutToShow, this, [this, name] { MenuOpening(name); });
+    SubmenuActions[name] = menu->menuAction();
+    return menu;
+  };
 
-  for (const auto& item : MenuItems) {
-    QMenu* menu = menus[item.Menu];
-    if (std::string_view(item.Caption) == "-") {
+  for (const TCommand& command : Commands()) {
+    if (!*command.Menu)
+      continue;
+    if (!menus.count(command.Menu))
+      menus[command.Menu] =
+          submenu(command.Menu, std::string_view(command.Menu) == "Schemes" ? "Color schemes"
+                                                                            : "Configure toolbars");
+    QMenu* menu = menus[command.Menu];
+    if (std::string_view(command.Caption) == "-") {
       menu->addSeparator();
       continue;
     }
-    // Items after the two submenus keep their place below them.
-    QAction* action = new QAction(QString::fromLatin1(item.Caption), menu);
-    action->setObjectName(QString::fromLatin1(item.Command));
-    action->setCheckable(item.Flags & ifCheckable);
-    if (*item.Shortcut) {
-      action->setShortcut(QKeySequence(QString::fromLatin1(item.Shortcut)));
+    QAction* action = new QAction(QString::fromLatin1(command.Caption), menu);
+    action->setObjectName(QString::fromLatin1(command.Name));
+    action->setCheckable(command.Flags & cfCheckable);
+    if (*command.Shortcut) {
+      action->setShortcut(QKeySequence(QString::fromLatin1(command.Shortcut)));
       // The window dispatches shortcuts itself (key preview); the menu only shows them.
       action->setShortcutContext(Qt::WidgetShortcut);
     }
-    action->setVisible(!(item.Flags & ifHidden));
-    const std::string command = item.Command;
-    if (command == "PlayLastMusic")
-      action->setEnabled(false);
+    action->setVisible(!(command.Flags & cfHidden));
+    action->setEnabled(!(command.Needs & cnNever));
     menu->addAction(action);
-    connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
-    TMenuEntry entry{action,
-                     item.LanguageKey,
-                     *item.Shortcut ? QKeySequence(QString::fromLatin1(item.Shortcut))
-                                    : QKeySequence(),
-                     command,
-                     (item.Flags & ifHidden) != 0,
-                     command != "PlayLastMusic"};
-    MenuActions.push_back(std::move(entry));
+    connect(action, &QAction::triggered, this,
+            [this, name = std::string(command.Name)] { RunCommand(name); });
+    MenuActions.push_back({action, &command});
   }
-  // The configuration menu's last two items come after its submenus.
-  QMenu* config = menus["Config"];
-  for (QAction* action : config->actions())
-    if (action->objectName() == QLatin1String("SetDefaultConfig") ||
-        action->objectName() == QLatin1String("SaveConfig")) {
-      config->removeAction(action);
-      config->addAction(action);
-    }
   for (const auto& title : MenuTitles)
     MenuTitleActions[title.Name] = menus[title.Name]->menuAction();
   MainMenu1->setVisible(true);
@@ -255,24 +135,17 @@ void TForm1::CreateMainMenu() {
   for (QAction* action : menus["Toolbars"]->actions())
     PopupMenu2->addAction(action);
 
-  // The file context menu.
-  const char* const popupItems[][2] = {{"Select", "Select"},
-                                       {"&Copy", "Copy"},
-                                       {"Rename", "QuickRename"},
-                                       {"&Move", "Move"},
-                                       {"&Delete", "Delete"},
-                                       {"&View", "View"},
-                                       {"&Edit", "Edit"},
-                                       {"&Attributes", "Attributes"},
-                                       {"Add to archive", "AddToArchive"},
-                                       {"Extract files", "ExtractFiles"},
-                                       {"View resource", "ViewResource"}};
-  for (const auto& [caption, command] : popupItems) {
-    QAction* action = MainPopup->addAction(QString::fromLatin1(caption));
+  // The file context menu: its items are commands of the table.
+  for (const char* command : PopupCommands) {
+    const TCommand* row = FindCommand(command);
+    QAction* action = MainPopup->addAction(QString::fromLatin1(row->Caption));
     action->setObjectName(QStringLiteral("Popup_") + QLatin1String(command));
     connect(action, &QAction::triggered, this,
             [this, name = std::string(command)] { RunCommand(name); });
   }
+  for (QAction* action : MainPopup->actions())
+    if (const QAction* item = MenuAction(action->objectName().mid(6).toStdString()))
+      action->setText(item->text());
   MainPopup->setDefaultAction(MainPopup->actions().front());
   connect(MainPopup, &QMenu::aboutToShow, this, [this] { SetPopupMenu(); });
 
@@ -287,7 +160,7 @@ void TForm1::CreateMainMenu() {
 
 QAction* TForm1::MenuAction(const std::string& command) const {
   for (const auto& entry : MenuActions)
-    if (entry.Action->objectName() == QString::fromStdString(command))
+    if (command == entry.Command->Name)
       return entry.Action;
   return nullptr;
 }
@@ -300,6 +173,10 @@ void TForm1::MenuOpening(const std::string& menu) {
     if (QAction* action = MenuAction(command))
       action->setChecked(on);
   };
+  // Items show whether their command would run now: the rule is the one RunCommand applies.
+  for (const auto& entry : MenuActions)
+    if (menu == entry.Command->Menu)
+      entry.Action->setEnabled(CommandEnabled(*entry.Command));
   if (menu == "Panel") {
     check("ActiveLeft", ActiveSide == QStringLiteral("Left"));
     check("ActiveRight", ActiveSide != QStringLiteral("Left"));
@@ -312,86 +189,21 @@ void TForm1::MenuOpening(const std::string& menu) {
     check("ToggleDriveBar", Settings.Show_DriveBar);
     check("ToggleButtons", Settings.Show_Buttons);
     check("ToggleStatusBar", Settings.Show_StatusBar);
-  } else if (menu == "File") {
-    const TFileEntry* entry = panel->Browser.GetEntry(panel->CursorIndex());
-    const bool up = !entry || entry->IsUpEntry();
-    const bool marks = panel->Browser.SelectedCount() > 0;
-    const bool archive = panel->Browser.SourceKind() != skFolder;
-    auto enable = [this](std::initializer_list<const char*> commands, bool on) {
-      for (const char* command : commands)
-        if (QAction* action = MenuAction(command))
-          action->setEnabled(on);
-    };
-    if (!up)
-      enable(
-          {"AddToArchive", "Attributes", "View", "Edit", "Copy", "Move", "Delete", "QuickRename"},
-          true);
-    else if (marks)
-      enable({"Copy", "Move", "Delete"}, true);
-    enable({"ExtractFiles", "AddToArchive", "NewFile", "NewFolder", "Edit", "QuickRename"},
-           !archive);
-    enable({"ExtractFiles"}, !archive && CursorIsArchive() && ListView());
-    if (up) {
-      if (!marks)
-        enable({"AddToArchive", "Copy", "Move", "Delete"}, false);
-      enable({"Attributes", "Edit", "QuickRename"}, false);
-    }
   }
 }
 
 void TForm1::SetPopupMenu() {
-  TFPanel* panel = ActivePanel();
-  const TFileEntry* entry = panel->Browser.GetEntry(panel->CursorIndex());
-  const bool up = !entry || entry->IsUpEntry();
-  const bool marks = panel->Browser.SelectedCount() > 0;
-  auto enable = [this](std::initializer_list<const char*> commands, bool on) {
-    for (const char* command : commands)
-      for (QAction* action : MainPopup->actions())
-        if (action->objectName() == QStringLiteral("Popup_") + QLatin1String(command))
-          action->setEnabled(on);
-  };
-  for (QAction* action : MainPopup->actions())
-    action->setEnabled(true);
-  enable({"ViewResource"}, CursorIsExecutableImage());
-  enable({"ExtractFiles"}, CursorIsArchive());
-  if (panel->Browser.SourceKind() != skFolder) {
-    enable({"QuickRename", "Edit", "ExtractFiles", "AddToArchive", "ViewResource"}, false);
-    enable({"Copy", "View", "Attributes"}, true);
+  for (QAction* action : MainPopup->actions()) {
+    const std::string name = action->objectName().mid(6).toStdString();
+    const TCommand* command = FindCommand(name);
+    bool enabled = command && CommandEnabled(*command);
+    // The context menu offers the resource explorer only for an executable image of a real
+    // folder; the menu's Ctrl+7 explains itself otherwise.
+    if (name == "ViewResource")
+      enabled =
+          enabled && CursorIsExecutableImage() && ActivePanel()->Browser.SourceKind() == skFolder;
+    action->setEnabled(enabled);
   }
-  if (up) {
-    if (!marks)
-      enable({"Copy", "Move"}, false);
-    enable({"QuickRename", "Delete", "Edit", "Attributes", "ExtractFiles", "AddToArchive",
-            "ViewResource", "Select"},
-           false);
-    enable({"View"}, true);
-  }
-}
-
-bool TForm1::ListView() const {
-  const int mode = ActivePanel()->ViewMode;
-  return mode != TFPanel::vmInfo && mode != TFPanel::vmQuickView;
-}
-
-bool TForm1::MenuShortcut(int key, Qt::KeyboardModifiers modifiers) {
-  const QKeySequence pressed(QKeyCombination(
-      modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier),
-      static_cast<Qt::Key>(key)));
-  for (const auto& entry : MenuActions) {
-    if (entry.Shortcut.isEmpty() || entry.Shortcut != pressed)
-      continue;
-    // The first enabled item with this shortcut runs; a disabled one swallows nothing.
-    if (!(entry.Hidden ? entry.HiddenEnabled : entry.Action->isEnabled()))
-      continue;
-    RunCommand(entry.Command);
-    return true;
-  }
-  return false;
-}
-
-void TForm1::RunEntryPoint(const std::string& name) {
-  if (const auto found = EntryPoints.find(name); found != EntryPoints.end() && found->second)
-    found->second();
 }
 
 void TForm1::ApplyColorScheme(int number) {
@@ -450,114 +262,6 @@ void TForm1::SetViewModeCommand(int mode) {
     panel->CursorOffset = 0;
   }
   panel->SetViewMode(mode);
-}
-
-void TForm1::RunCommand(const std::string& name) {
-  TFPanel* panel = ActivePanel();
-  const bool list = ListView();
-  const bool real = panel->Browser.SourceKind() == skFolder;
-  const bool entries = panel->Browser.Count() > 0;
-  const TFileEntry* entry = panel->Browser.GetEntry(panel->CursorIndex());
-  const bool bareParent = (!entry || entry->IsUpEntry()) && panel->Browser.SelectedCount() == 0;
-  CommandLog.push_back(name);
-
-  if (name == "Exit") {
-    close();
-  } else if (name == "Copy" || name == "Move" || name == "Delete") {
-    if (entries && !bareParent && list) {
-      if (name == "Copy")
-        CopyCommand();
-      else
-        RunEntryPoint(name);
-    }
-  } else if (name == "NewFolder" || name == "NewFile") {
-    if (real && list)
-      RunEntryPoint(name);
-  } else if (name == "AddToArchive") {
-    if (real && !bareParent && list)
-      RunEntryPoint(name);
-  } else if (name == "ExtractFiles") {
-    if (real && CursorIsArchive() && list)
-      RunEntryPoint(name);
-  } else if (name == "ViewResource") {
-    if (CursorIsExecutableImage())
-      RunEntryPoint(name);
-    else
-      TAsker::Current().Error(this, LangStrings.Get("Resource Explorer", "Error_OnStart"));
-  } else if (name == "Terminal") {
-    std::string folder =
-        platform::ModelToNative(panel->Browser.RootPath() + panel->Browser.RelPath())
-            .value_or(std::string());
-    platform::RunProgram("command.com", {}, folder);
-  } else if (name == "MediaPlayer") {
-    platform::RunProgram("mplayer.exe", {}, std::string());
-  } else if (name == "ClearRecentDocs") {
-    platform::ClearRecentDocuments();
-  } else if (name == "EmptyRecycleBin") {
-    EmptyRecycleBin();
-  } else if (name == "UnselectAll" || name == "InvertSelection") {
-    for (int i = 1; i <= panel->Browser.Count(); ++i)
-      if (name == "InvertSelection" || panel->Browser.IsMarked(i))
-        panel->Browser.ToggleMark(i);
-    panel->LayoutAndPaint();
-  } else if (name == "FolderSize") {
-    if (entry && entry->IsFolder()) {
-      if (entry->Marked)
-        panel->Browser.SelectionSize();
-      else
-        panel->Browser.EntryFolderSize(panel->CursorIndex());
-      panel->LayoutAndPaint();
-    }
-  } else if (name == "ActiveLeft" || name == "ActiveRight") {
-    const bool left = name == "ActiveLeft";
-    SetActive(left ? QStringLiteral("Left") : QStringLiteral("Right"),
-              left ? PanelLeft : PanelRight, QStringLiteral("Show"));
-    ChangeFolderEv(ActiveSide);
-  } else if (name == "SwitchPanels") {
-    const bool left = ActiveSide == QStringLiteral("Left");
-    SetActive(left ? QStringLiteral("Right") : QStringLiteral("Left"),
-              left ? PanelRight : PanelLeft, QStringLiteral("Show"));
-    ChangeFolderEv(ActiveSide);
-  } else if (name == "ShowFiles") {
-    SetViewModeCommand(TFPanel::vmBrief);
-  } else if (name == "ExtendedView") {
-    SetViewModeCommand(TFPanel::vmFull);
-  } else if (name == "Information") {
-    SetViewModeCommand(TFPanel::vmInfo);
-  } else if (name == "QuickView") {
-    SetViewModeCommand(TFPanel::vmQuickView);
-  } else if (name == "UpdatePanel") {
-    panel->RefreshKeepingCursor();
-    Update_HotDrives();
-  } else if (name.rfind("Scheme", 0) == 0) {
-    ApplyColorScheme(std::stoi(name.substr(6)));
-  } else if (name == "ToggleToolBar" || name == "ToggleDriveBar" || name == "ToggleButtons" ||
-             name == "ToggleStatusBar") {
-    bool& flag = name == "ToggleToolBar"    ? Settings.Show_ToolBar
-                 : name == "ToggleDriveBar" ? Settings.Show_DriveBar
-                 : name == "ToggleButtons"  ? Settings.Show_Buttons
-                                            : Settings.Show_StatusBar;
-    flag = !flag;
-    ApplyBarSettings();
-  } else if (name == "SaveConfig") {
-    Save_INI();
-    TAsker::Current().Information(this, LangStrings.Get("Messages", "SaveConfig"));
-  } else if (name == "SetDefaultConfig") {
-    SetDefaultConfiguration();
-  } else if (name == "QuickSearch") {
-    PanelSearch->setVisible(!PanelSearch->isVisible());
-  } else if (name == "CommandHistory") {
-    ComHist->setVisible(!ComHist->isVisible());
-  } else if (name == "Select") {
-    if (entry && !entry->IsUpEntry()) {
-      panel->Browser.ToggleMark(panel->CursorIndex());
-      panel->DrawCursor();
-    }
-  } else if (name == "SelectGroup") {
-    SelectGroup(true, false);
-  } else {
-    RunEntryPoint(name);
-  }
 }
 
 void TForm1::OpenCopyWindow() {

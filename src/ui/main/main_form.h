@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QAction;
@@ -144,7 +145,35 @@ public:
   // Applies colour scheme 1 to 7 to both panels.
   void ApplyColorScheme(int scheme);
 
-  // Runs a command by its name, from a menu item, a hot button, a key or the context menu.
+  // The command table (command_table.cpp): one row per command. What a command needs, checked
+  // each time it arrives; every bit must hold.
+  enum TCommandNeed : unsigned {
+    cnListView = 1,          // the active panel is in a list view (not information, quick view)
+    cnHasEntries = 2,        // the active panel lists something
+    cnNotBareParent = 4,     // the cursor is not on "..", or entries are marked
+    cnRealFolder = 8,        // the active panel shows a real folder, not the inside of an archive
+    cnCursorArchive = 16,    // the cursor file has an archive's extension
+    cnCursorExecutable = 32, // the cursor file has an executable image's extension
+    cnCursorNotParent = 64,  // the cursor is on an entry other than ".."
+    cnNever = 128,           // never enabled (a hidden item that only keeps its key from others)
+  };
+  enum TCommandFlag { cfHidden = 1, cfCheckable = 2 };
+  struct TCommand {
+    const char* Name;         // what RunCommand is given; "" for a menu separator
+    const char* Menu;         // the menu holding its item ("File", "Schemes", ...), "" for none
+    const char* Caption;      // the item's built-in English caption
+    const char* Shortcut;     // the item's key as QKeySequence text, or ""
+    const char* LanguageKey;  // [MainMenu] key of the caption, or ""
+    unsigned Needs;           // TCommandNeed bits
+    int Flags;                // TCommandFlag bits
+    void (*Handler)(TForm1&); // nullptr: the entry point registered under Name
+  };
+  static const std::vector<TCommand>& Commands();
+  static const TCommand* FindCommand(std::string_view name);
+  // Whether the command may run now, in the active panel's state.
+  bool CommandEnabled(const TCommand& command) const;
+  // Runs a command by its name, from a menu item, a hot button, a key or the context menu, when
+  // it is enabled now. A name without a row runs its entry point.
   void RunCommand(const std::string& name);
   // A main-menu shortcut: the first enabled item with this key runs; true when one did.
   bool MenuShortcut(int key, Qt::KeyboardModifiers modifiers);
@@ -242,18 +271,22 @@ private:
   void CreateComponents();
   void CreateMainMenu();
   void SetViewModeCommand(int mode);
+  // The handlers of the command table that are more than a call.
+  void AppendToCommandLine(const TFPanel* panel);
+  void ActivateSide(bool left);
+  void ChangeMarks(bool invert);
+  void FolderSizeCommand();
+  void ToggleBar(bool& shown);
+  void ToggleQuickViewOther();
+  void ToggleInformationOther();
+  // The menu items made from the command table, with their rows.
   struct TMenuEntry {
     QAction* Action;
-    const char* LanguageKey;
-    QKeySequence Shortcut;
-    std::string Command;
-    // Hidden items: Qt disables invisible actions, so whether one still answers its key is kept
-    // here.
-    bool Hidden = false;
-    bool HiddenEnabled = true;
+    const TCommand* Command;
   };
   std::vector<TMenuEntry> MenuActions;
   std::map<std::string, QAction*> MenuTitleActions;
+  std::map<std::string, QAction*> SubmenuActions; // "Schemes", "Toolbars"
   void CreateStatusLine();
   void UpdateTrayIcon();
   void TimerMainTimer();

@@ -227,25 +227,30 @@ void TForm1::Load_Language() {
     if (const auto found = MenuTitleActions.find(title.first); found != MenuTitleActions.end())
       found->second->setText(file.Read("MainMenu", title.first, QString()));
   for (const auto& entry : MenuActions) {
-    if (!*entry.LanguageKey)
+    const std::string_view key = entry.Command->LanguageKey;
+    if (key.empty())
       continue;
-    const std::string_view key = entry.LanguageKey;
     const bool keepsOwn = key == "Command_CalcDirSize" || key == "Command_FileInfo" ||
                           key == "Config_ArcParam" || key == "Config_ShowButtonsBar";
-    entry.Action->setText(
-        file.Read("MainMenu", entry.LanguageKey, keepsOwn ? entry.Action->text() : QString()));
+    entry.Action->setText(file.Read("MainMenu", entry.Command->LanguageKey,
+                                    keepsOwn ? entry.Action->text() : QString()));
   }
-  for (QAction* action : MainPopup->actions()) {
-    const QString name = action->objectName();
-    if (name == QLatin1String("Popup_Move"))
-      action->setText(file.Read("Messages", "Move", action->text()));
-    else if (name == QLatin1String("Popup_QuickRename"))
-      action->setText(file.Read("Messages", "Rename", action->text()));
-    else if (name == QLatin1String("Popup_Select"))
-      action->setText(file.Read("Messages", "Select", action->text()));
-  }
+  for (const auto& [name, key] :
+       {std::pair{"Schemes", "Config_ColorSchemes"}, std::pair{"Toolbars", "Config_ToolBar"}})
+    if (const auto found = SubmenuActions.find(name); found != SubmenuActions.end())
+      found->second->setText(file.Read("MainMenu", key, found->second->text()));
   if (QAction* rename = MenuAction("QuickRename"))
     rename->setText(file.Read("Messages", "Rename", rename->text()));
+  // The context menu's captions are the main menu's; Move, Rename and Select have their own.
+  for (QAction* action : MainPopup->actions()) {
+    const std::string name = action->objectName().mid(6).toStdString();
+    if (name == "Move")
+      action->setText(file.Read("Messages", "Move", action->text()));
+    else if (name == "Select")
+      action->setText(file.Read("Messages", "Select", action->text()));
+    else if (const QAction* item = MenuAction(name))
+      action->setText(item->text());
+  }
   for (const auto& [section, key] : MainWindowLanguageKeys()) {
     if (std::string_view(section) == "MainMenu") {
       MenuCaptions[key] = file.Read(section, key, MenuCaptions[key]);
