@@ -336,16 +336,26 @@ void TForm1::SetDefaultConfiguration() {
   Settings.RedialTime = 10;
   Settings.EditorName = defaults.EditorName;
   for (TFPanel* panel : {PanelLeft, PanelRight}) {
-    const QString path =
-        QString::fromStdString(panel->Browser.RootPath() + panel->Browser.RelPath());
+    // A panel inside an archive starts again on the real folder holding it.
+    const bool inArchive = panel->Browser.SourceKind() != skFolder;
+    const QString path = QString::fromStdString(panel->Browser.ShownPath());
     panel->ApplyDefaults();
     panel->Settings.Path = path;
+    panel->Settings.PathType = inArchive ? QStringLiteral("Archive") : QStringLiteral("Standart");
     panel->Settings.Stolbik_File = 103;
+    panel->OnEnterViewPic = Settings.OnEnterViewPic;
+    panel->RightClickForPopup = Settings.RightClickForPopup;
+    panel->OldDrag = Settings.OldDrag;
     panel->InitFromPath();
     panel->LoadIcons();
   }
   setWindowTitle(QStringLiteral("Corvane v1.50"));
+  // Changing a window's flags hides it: a shown window is shown again.
+  const bool shown = isVisible();
+  Settings.OnTop = false;
   setWindowFlag(Qt::WindowStaysOnTopHint, false);
+  if (shown)
+    show();
   move(0, 0);
   resize(640, 453);
   FormResize();

@@ -655,6 +655,11 @@ void TForm1::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
+QString TForm1::ExitQuestion() const {
+  const QString question = LangStrings.Get("Questions", "Exit");
+  return question.isEmpty() ? QStringLiteral("Exit Corvane?") : question;
+}
+
 bool TForm1::OperationRunning() const {
   for (const TFPanel* panel : {PanelLeft, PanelRight})
     if (panel && (panel->Browser.InOperation() || panel->Browser.Busy))
@@ -667,8 +672,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (Settings.ConfirmExit &&
-      TAsker::Current().YesNo(this, QStringLiteral("Exit Corvane?")) != TAsker::Yes) {
+  if (Settings.ConfirmExit && TAsker::Current().YesNo(this, ExitQuestion()) != TAsker::Yes) {
     event->ignore();
     return;
   }

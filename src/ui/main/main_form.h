@@ -91,6 +91,8 @@ public:
   // window then takes no keys and does not close, as commands would re-read or free what the
   // engine works on.
   bool OperationRunning() const;
+  // The question before closing, in the language of the program.
+  QString ExitQuestion() const;
   TFPanel* OtherPanel() const;
   TFPanel* LeftPanel() const { return PanelLeft; }
   TFPanel* RightPanel() const { return PanelRight; }

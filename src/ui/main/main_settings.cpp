@@ -279,6 +279,9 @@ void TForm1::Load_Language() {
     words.ArchiverWait = file.Read("Messages", "ArchiverWait", english.ArchiverWait);
     words.ArchiverCancel = file.Read("Messages", "ArchiverCancel", english.ArchiverCancel);
     words.ArchiverStop = file.Read("Messages", "ArchiverStop", english.ArchiverStop);
+    words.PasswordCaption = file.Read("RequestPass", "Caption", english.PasswordCaption);
+    words.PasswordOK = file.Read("RequestPass", "Button1", english.PasswordOK);
+    words.PasswordCancel = file.Read("RequestPass", "Button2", english.PasswordCancel);
     panel->AmericanDates = Settings.Language == QStringLiteral("AMERICAN");
     panel->LayoutAndPaint();
   }

@@ -36,10 +36,11 @@ void TFormReadArchive::ShowCount(int count) {
   Label1->move((width() - Label1->width()) / 2, 8);
 }
 
-TFormPassword::TFormPassword(QWidget* parent, const QString& prompt, const QString& password)
+TFormPassword::TFormPassword(QWidget* parent, const QString& prompt, const QString& password,
+                             const TTexts& texts)
     : QDialog(parent, Qt::Tool) {
   setObjectName(QStringLiteral("FormPassword"));
-  setWindowTitle(QStringLiteral("Enter password"));
+  setWindowTitle(texts.Caption);
   setFixedSize(271, 118);
   setModal(true);
   Label1 = new QLabel(prompt, this);
@@ -49,11 +50,11 @@ TFormPassword::TFormPassword(QWidget* parent, const QString& prompt, const QStri
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setEchoMode(QLineEdit::Password);
   Edit1->setGeometry(14, 30, 231, 21);
-  Button1 = new QPushButton(QStringLiteral("&OK"), this);
+  Button1 = new QPushButton(texts.OK, this);
   Button1->setObjectName(QStringLiteral("Button1"));
   Button1->setGeometry(58, 62, 75, 25);
   Button1->setDefault(true);
-  Button2 = new QPushButton(QStringLiteral("&Cancel"), this);
+  Button2 = new QPushButton(texts.Cancel, this);
   Button2->setObjectName(QStringLiteral("Button2"));
   Button2->setGeometry(136, 62, 75, 25);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);

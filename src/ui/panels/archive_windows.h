@@ -33,7 +33,13 @@ class TFormPassword final : public QDialog {
   Q_OBJECT
 
 public:
-  TFormPassword(QWidget* parent, const QString& prompt, const QString& password);
+  struct TTexts {
+    QString Caption = QStringLiteral("Enter password");
+    QString OK = QStringLiteral("&OK");
+    QString Cancel = QStringLiteral("&Cancel");
+  };
+  TFormPassword(QWidget* parent, const QString& prompt, const QString& password,
+                const TTexts& texts);
   QString Password() const;
 
   QLabel* Label1 = nullptr;

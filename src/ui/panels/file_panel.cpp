@@ -69,7 +69,8 @@ TFPanel::TFPanel(QWidget* parent, const QString& side)
         return waiter->Wait(wait, {Words.ArchiverWait, Words.ArchiverCancel, Words.ArchiverStop});
       };
   Browser.OnPassword = [this](const std::string& prompt, std::string& password) {
-    TFormPassword form(window(), FromBytes(prompt), FromBytes(password));
+    TFormPassword form(window(), FromBytes(prompt), FromBytes(password),
+                       {Words.PasswordCaption, Words.PasswordOK, Words.PasswordCancel});
     if (form.exec() == QDialog::Accepted)
       password = form.Password().toStdString();
     else

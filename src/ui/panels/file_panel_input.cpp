@@ -322,6 +322,14 @@ void TFPanel::OpenCurrent() {
       OnOpenResources(CurrentPath);
   } else if (Browser.SourceKind() == skFolder && !native.empty()) {
     platform::OpenDocument(native, folder);
+  } else if (Browser.SourceKind() == skArchive && OneOf(ext, {".hlp", ".doc", ".txt", ".ini"})) {
+    // A document inside an archive opens as a temporary copy taken out of it.
+    if (const std::optional<std::string> copy = OnGetArcFile ? OnGetArcFile() : std::nullopt) {
+      const std::string copyNative = NativeOf(*copy);
+      const size_t slash = copyNative.rfind('/');
+      if (!copyNative.empty())
+        platform::OpenDocument(copyNative, copyNative.substr(0, slash == 0 ? 1 : slash));
+    }
   }
 }
 
@@ -447,9 +455,11 @@ void TFPanel::mousePressEvent(QMouseEvent* event) {
     Gesture = gsLeftPress;
     MouseCaptured = true;
     StartAutoScroll(+1);
-  } else if (event->button() == Qt::RightButton && Gesture != gsMarking && PressedName != ".." &&
-             OnContextMenu) {
-    OnContextMenu(mapToGlobal(point + QPoint(4, 0)));
+  } else if (event->button() == Qt::RightButton && Gesture != gsMarking && OnContextMenu) {
+    // The menu acts on the cursor entry, which a press here does not move: never on "..".
+    const TFileEntry* entry = Browser.GetEntry(CursorIndex());
+    if (entry && !entry->IsUpEntry())
+      OnContextMenu(mapToGlobal(point + QPoint(4, 0)));
   }
 }
 

@@ -70,6 +70,9 @@ struct TPanelWords {
   QString ArchiverWait = QStringLiteral("Waiting for the archiver");
   QString ArchiverCancel = QStringLiteral("&Cancel");
   QString ArchiverStop = QStringLiteral("Stopping the archiver...");
+  QString PasswordCaption = QStringLiteral("Enter password");
+  QString PasswordOK = QStringLiteral("&OK");
+  QString PasswordCancel = QStringLiteral("&Cancel");
 };
 
 // The settings file section of a panel side: [Panel_Left] or [Panel_Right].
