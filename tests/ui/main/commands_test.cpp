@@ -4,9 +4,11 @@
 #include "panels/file_panel.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
+#include "zip_writer.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -185,6 +187,119 @@ TEST(Commands, KeysReachTheirCommandsFromTheCommandLine) {
   EXPECT_EQ(f.Press(Qt::Key_7, Qt::ControlModifier), "ViewResource");
 }
 
+// Every key of the key handler's table reaches its command with the focus in the command line.
+TEST(Commands, EveryKeyOfTheKeyTableReachesItsCommand) {
+  TCommandFixture f;
+  f.Form.Settings.OnBkSpaceUpDir = true;
+  f.Form.ComList->addItem(QStringLiteral("ls"));
+  const auto None = Qt::NoModifier, Ctrl = Qt::ControlModifier, Alt = Qt::AltModifier,
+             Shift = Qt::ShiftModifier, Pad = Qt::KeypadModifier;
+  struct Case {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char* Typed; // the command line's text before the key
+    const char* Command;
+  };
+  const Case cases[] = {
+      {Qt::Key_F3, Alt, "", "ViewAsText"},
+      {Qt::Key_Return, None, "ls", "OpenOrRun"},
+      {Qt::Key_BracketLeft, Ctrl, "", "PutLeftFolder"},
+      {Qt::Key_BracketRight, Ctrl, "", "PutRightFolder"},
+      {Qt::Key_F5, Alt, "", "AddToArchive"},
+      {Qt::Key_F6, Alt, "", "ExtractFiles"},
+      {Qt::Key_Right, Ctrl, "", "NextDriveUp"},
+      {Qt::Key_Left, Ctrl, "", "NextDriveDown"},
+      {Qt::Key_Up, Shift, "", "CursorUp"},
+      {Qt::Key_Down, None, "", "CursorDown"},
+      {Qt::Key_Right, None, "", "CursorRight"},
+      {Qt::Key_PageDown, Shift, "", "CursorRight"},
+      {Qt::Key_Left, None, "", "CursorLeft"},
+      {Qt::Key_PageUp, None, "", "CursorLeft"},
+      {Qt::Key_Home, Shift, "", "CursorHome"},
+      {Qt::Key_End, None, "", "CursorEnd"},
+      {Qt::Key_F1, Alt, "", "ChangeDriveLeft"},
+      {Qt::Key_F2, Alt, "", "ChangeDriveRight"},
+      {Qt::Key_Comma, Ctrl, "", "VolumeDown"},
+      {Qt::Key_Period, Ctrl, "", "VolumeUp"},
+      {Qt::Key_Return, Ctrl, "", "PutName"},
+      {Qt::Key_Backspace, None, "", "GoUpFolder"},
+      {Qt::Key_Backspace, Ctrl, "a b", "DeleteLastWord"},
+      {Qt::Key_PageUp, Ctrl, "", "GoUpFolder"},
+      {Qt::Key_Backslash, Ctrl, "", "GoDriveRoot"},
+      {Qt::Key_Asterisk, Pad, "", "InvertMarks"},
+      {Qt::Key_Asterisk, Pad | Ctrl, "", "InvertMarksAndFolders"},
+      {Qt::Key_Plus, Pad, "", "SelectGroupKey"},
+      {Qt::Key_Plus, Pad | Ctrl, "", "SelectGroupAndFolders"},
+      {Qt::Key_Minus, Pad, "", "UnselectGroupKey"},
+      {Qt::Key_Minus, Pad | Ctrl, "", "UnselectGroupAndFolders"},
+      {Qt::Key_I, Ctrl, "", "ToggleIcons"},
+      {Qt::Key_H, Ctrl, "", "ToggleHidden"},
+      {Qt::Key_Insert, None, "", "MarkAndDown"},
+      {Qt::Key_Space, Shift, "", "MarkAndDown"},
+      {Qt::Key_Q, Ctrl, "", "QuickViewOther"},
+      {Qt::Key_L, Ctrl, "", "InformationOther"},
+      {Qt::Key_F11, None, "", "VolumeStepDown"},
+      {Qt::Key_F12, None, "", "VolumeStepUp"},
+      {Qt::Key_Escape, None, "typed", "Escape"},
+      {Qt::Key_E, Ctrl, "", "RecallCommand"},
+      {Qt::Key_Return, Shift, "", "ExtractAll"},
+      {Qt::Key_Slash, Ctrl, "", "CopyMarkedNames"},
+      {Qt::Key_Menu, None, "", "ContextMenu"},
+      {Qt::Key_Delete, None, "", "Delete"},
+      {Qt::Key_Tab, None, "", "SwitchPanels"},
+  };
+  for (const Case& c : cases) {
+    for (TFPanel* panel : {f.Form.LeftPanel(), f.Form.RightPanel()}) {
+      panel->Settings.Path = QString::fromStdString(f.Dir.Model() + "f");
+      panel->InitFromPath();
+      if (panel->ViewMode != TFPanel::vmBrief)
+        panel->SetViewMode(TFPanel::vmBrief);
+      panel->LayoutAndPaint();
+    }
+    f.Form.RunCommand("ActiveLeft");
+    f.Cursor("a.txt");
+    f.Form.ComLine->setText(QString::fromLatin1(c.Typed));
+    f.Form.CommandLog.clear();
+    f.Press(c.Key, c.Modifiers);
+    f.Form.MainPopup->hide();
+    const std::string reached = f.Form.CommandLog.empty() ? "" : f.Form.CommandLog.back();
+    EXPECT_EQ(reached, c.Command);
+  }
+}
+
+// Whether a key runs its command is decided when the key arrives, whatever menu was opened
+// before: a menu opened with the cursor on ".." does not leave the file commands dead.
+TEST(Commands, AKeyIsEnabledByTheStateWhenItArrivesNotByTheLastMenuOpened) {
+  TCommandFixture f;
+  struct Case {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char* Reached;
+  };
+  const Case cases[] = {
+      {Qt::Key_F4, Qt::NoModifier, "Edit"},
+      {Qt::Key_F5, Qt::NoModifier, "Copy"},
+      {Qt::Key_F6, Qt::NoModifier, "Move"},
+      {Qt::Key_F8, Qt::NoModifier, "Delete"},
+      {Qt::Key_F6, Qt::ShiftModifier, "QuickRename"},
+      {Qt::Key_A, Qt::ControlModifier, "Attributes"},
+      {Qt::Key_F1, Qt::ShiftModifier, "AddToArchive"},
+  };
+  f.Cursor("..");
+  f.Form.MenuOpening("File");
+  f.Form.SetPopupMenu();
+  for (const Case& c : cases) {
+    f.Cursor("a.txt");
+    EXPECT_EQ(f.Press(c.Key, c.Modifiers), c.Reached) << "after the menu on ..";
+  }
+  f.Cursor("a.txt");
+  f.Form.MenuOpening("File");
+  for (const Case& c : cases) {
+    f.Cursor("..");
+    EXPECT_EQ(f.Press(c.Key, c.Modifiers), "") << c.Reached << " on ..";
+  }
+}
+
 TEST(Commands, ViewModesAndPanelCommands) {
   TCommandFixture f;
   TFPanel* left = f.Form.LeftPanel();
@@ -337,6 +452,52 @@ TEST(Commands, ConfigurationCommands) {
   const std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text.find("secret"), std::string::npos);
   EXPECT_NE(text.find("<xbel"), std::string::npos);
+}
+
+// The configuration menu: its own items, then the two submenus after "Archivers options", then
+// the two configuration items.
+TEST(Commands, TheConfigurationSubmenusComeAfterTheArchiversOptions) {
+  TCommandFixture f;
+  const QMenu* config = f.Form.findChild<QMenu*>(QStringLiteral("Menu_Config"));
+  ASSERT_NE(config, nullptr);
+  QStringList order;
+  for (const QAction* action : config->actions())
+    order << (action->menu() ? action->menu()->objectName() : action->objectName());
+  EXPECT_EQ(order, (QStringList{"MainOptions", "SetColors", "SetFonts", "UserMenu", "FileColors",
+                                "ArchiverOptions", "Menu_Schemes", "Menu_Toolbars",
+                                "SetDefaultConfig", "SaveConfig"}));
+}
+
+// The default configuration keeps the window shown (also when it stayed on top), gives the panels
+// the reset mouse settings, and moves a panel inside an archive to the real folder holding it.
+TEST(Commands, DefaultConfigurationKeepsTheWindowAndLeavesArchivesForTheirFolder) {
+  TCommandFixture f;
+  test::WriteFile(f.Dir.Native("f/real.zip"),
+                  test::BuildZip(test::TZipArchive({test::TZipItem("docs/x.txt", "x")})));
+  TFPanel* left = f.Form.LeftPanel();
+  left->Browser.Refresh();
+  f.Cursor("real.zip");
+  left->OpenCurrent();
+  ASSERT_EQ(left->Browser.SourceKind(), skArchive);
+  f.Form.Settings.OnTop = true;
+  f.Form.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  f.Form.show();
+  for (TFPanel* panel : {left, f.Form.RightPanel()}) {
+    panel->RightClickForPopup = true;
+    panel->OldDrag = true;
+    panel->OnEnterViewPic = false;
+  }
+  f.Asker.Answer = TAsker::Yes;
+  f.Form.RunCommand("SetDefaultConfig");
+  EXPECT_TRUE(f.Form.isVisible());
+  EXPECT_FALSE(f.Form.Settings.OnTop);
+  for (TFPanel* panel : {left, f.Form.RightPanel()}) {
+    EXPECT_FALSE(panel->RightClickForPopup);
+    EXPECT_FALSE(panel->OldDrag);
+    EXPECT_TRUE(panel->OnEnterViewPic);
+  }
+  EXPECT_EQ(left->Browser.SourceKind(), skFolder);
+  EXPECT_EQ(left->Browser.RootPath() + left->Browser.RelPath(), f.Dir.Model() + "f\\");
 }
 
 } // namespace

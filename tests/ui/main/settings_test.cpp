@@ -4,6 +4,8 @@
 #include "panels/file_panel.h"
 #include "temp_folder.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -162,6 +164,35 @@ TEST(Language, ChangingTheLanguageCaptionsTheMainWindowAtOnce) {
   EXPECT_EQ(form.LangStrings.Get("Messages", "ReadArchive"), QStringLiteral("Reading archive..."));
   form.show();
   form.LeftPanel()->LayoutAndPaint();
+}
+
+// In another language the context menu, the configuration submenus, the exit question and the
+// password prompt are translated too.
+TEST(Language, TheContextMenuSubmenusExitQuestionAndPasswordPromptAreTranslated) {
+  TProgramFolder program(true);
+  TForm1 form;
+  form.SetLanguage(QStringLiteral("RUSSIAN"));
+  config::TIniFile russian(program.Dir.Native("cv_rus.ini"));
+  const auto text = [&](const char* section, const char* key) {
+    return QString::fromStdString(russian.ReadString(section, key, ""));
+  };
+  for (QAction* action : form.MainPopup->actions()) {
+    const std::string name = action->objectName().mid(6).toStdString();
+    const QString expected = name == "Move"     ? text("Messages", "Move")
+                             : name == "Select" ? text("Messages", "Select")
+                                                : form.MenuAction(name)->text();
+    EXPECT_EQ(action->text(), expected) << name;
+    EXPECT_FALSE(action->text().isEmpty()) << name;
+  }
+  EXPECT_EQ(form.findChild<QMenu*>(QStringLiteral("Menu_Schemes"))->menuAction()->text(),
+            text("MainMenu", "Config_ColorSchemes"));
+  EXPECT_EQ(form.findChild<QMenu*>(QStringLiteral("Menu_Toolbars"))->menuAction()->text(),
+            text("MainMenu", "Config_ToolBar"));
+  EXPECT_EQ(form.ExitQuestion(), text("Questions", "Exit"));
+  const TPanelWords& words = form.LeftPanel()->Words;
+  EXPECT_EQ(words.PasswordCaption, text("RequestPass", "Caption"));
+  EXPECT_EQ(words.PasswordCancel, text("RequestPass", "Button2"));
+  EXPECT_NE(words.PasswordCaption, QStringLiteral("Enter password"));
 }
 
 // The sections and keys of a language file, in order.

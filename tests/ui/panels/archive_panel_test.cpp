@@ -144,6 +144,35 @@ TEST(ArchivePanel, AnArchiveInsideAnArchiveIsEnteredThroughATemporaryCopy) {
   EXPECT_EQ(f.Left()->Browser.RootPath(), f.Dir.Model() + "d\\outer.zip");
 }
 
+// Enter on a document inside an archive opens a copy taken out of it with the desktop's program.
+TEST(ArchivePanel, EnterOnADocumentInsideAnArchiveOpensACopyOfIt) {
+  TTempFolder stubs;
+  const std::string record = stubs.Native("record");
+  test::WriteFile(stubs.Native("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + record +
+                                                ".tmp'\nmv '" + record + ".tmp' '" + record +
+                                                "'\n");
+  stubs.Chmod("xdg-open", 0755);
+  const std::string oldPath = std::getenv("PATH");
+  ::setenv("PATH", (stubs.Path() + ":" + oldPath).c_str(), 1);
+  TArchivePanelFixture f;
+  f.Zip("a.zip", {TZipItem("notes/readme.txt", "read me")});
+  f.Open("a.zip");
+  f.Open("notes");
+  f.Open("readme.txt");
+  QElapsedTimer waited;
+  waited.start();
+  while (!fs::exists(record) && waited.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ::setenv("PATH", oldPath.c_str(), 1);
+  ASSERT_TRUE(fs::exists(record));
+  std::string opened = ReadFile(record);
+  while (!opened.empty() && opened.back() == '\n')
+    opened.pop_back();
+  EXPECT_EQ(fs::path(opened).filename(), "readme.txt");
+  EXPECT_EQ(ReadFile(opened), "read me");
+  EXPECT_TRUE(f.Asker.Errors.empty());
+}
+
 // An archiver stand-in that records its arguments and fails or succeeds as told.
 std::string StubArchiver(TTempFolder& dir, int status) {
   const std::string path = dir.Native("bin/stubarc");

@@ -244,6 +244,25 @@ TEST(PanelBadInput, FoldersThatVanishOrCannotBeReadLeaveThePanelUsable) {
   EXPECT_EQ(panel.Browser.FindEntry("d"), 0);
 }
 
+// A right press below the list opens the context menu for the cursor entry, which the press does
+// not move: never while the cursor is on "..".
+TEST(PanelMouse, ARightPressBelowTheListOpensTheMenuOnlyForAnEntry) {
+  TGrid grid(3);
+  TFPanel& panel = grid.Panel;
+  int opened = 0;
+  panel.OnContextMenu = [&](QPoint) { ++opened; };
+  const QPoint below(20, panel.Geometry().InfoTop + 2);
+  ASSERT_TRUE(panel.Geometry().ScrollBar.isEmpty() ||
+              below.y() < panel.Geometry().ScrollBar.top() - 3);
+  for (const auto& [cursor, menus] : {std::pair{0, 0}, std::pair{2, 1}}) {
+    opened = 0;
+    grid.Put(0, cursor);
+    Send(&panel, QEvent::MouseButtonPress, below, Qt::RightButton, Qt::RightButton);
+    Send(&panel, QEvent::MouseButtonRelease, below, Qt::RightButton, Qt::NoButton);
+    EXPECT_EQ(opened, menus) << panel.Browser.EntryName(panel.CursorIndex());
+  }
+}
+
 TEST(PanelBadInput, NamesThatAreNotUtf8AreKeptAsBytes) {
   TTempFolder stubs;
   const std::string record = stubs.Native("record");
