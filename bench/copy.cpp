@@ -220,7 +220,7 @@ double OursOnce(const std::string& sourceFolder, const std::string& name,
     return -1;
   corvane::TBrowser browser;
   int errors = 0;
-  browser.OnCopyError = [&errors](int, const std::string&) { ++errors; };
+  browser.OnCopyError = [&errors](corvane::TCopyError, const std::string&) { ++errors; };
   if (!browser.SetRoot(sourceModel->substr(0, 3), 0, sourceModel->substr(3)))
     return -1;
   browser.Cursor = browser.FindEntry(name);

@@ -164,7 +164,7 @@ void TARCDiskInterface::Report(int code, const std::string& name) {
   // The archive is named as the panels show it; an entry by its name.
   if (!name.empty())
     text += ": " + (name == NativeArchive ? Root : name);
-  Owner->OnCopyError(5, text);
+  Owner->OnCopyError(TCopyError::ArchiveMessage, text);
 }
 
 bool TARCDiskInterface::ReadDirectory() {
@@ -278,7 +278,7 @@ void TARCDiskInterface::Collect() {
         TItem made;
         made.Folder = at;
         std::tie(made.Entry.Name, made.Entry.Ext) = SplitFileName(name);
-        made.Entry.Attr = 16;
+        made.Entry.Attr = faDirectory;
         made.Entry.Kind = TEntryKind::Folder;
         made.Entry.Created = made.Entry.Accessed = made.Entry.Written = time;
         AddItem(std::move(made));
@@ -294,10 +294,10 @@ void TARCDiskInterface::Collect() {
   std::tie(item.Entry.Name, item.Entry.Ext) = SplitFileName(parts->back());
   item.Entry.Created = item.Entry.Accessed = item.Entry.Written = time;
   if (stored.IsFolder) {
-    item.Entry.Attr = static_cast<uint16_t>((stored.Attributes & 0xFF) | 16);
+    item.Entry.Attr = static_cast<uint16_t>((stored.Attributes & 0xFF) | faDirectory);
     item.Entry.Kind = TEntryKind::Folder;
   } else {
-    item.Entry.Attr = static_cast<uint16_t>(stored.Attributes & 0xEF);
+    item.Entry.Attr = static_cast<uint16_t>(stored.Attributes & 0xFF & ~faDirectory);
     item.Entry.Size = static_cast<int64_t>(stored.Size);
     item.Entry.PackedSize = static_cast<int64_t>(stored.PackedSize);
     item.Entry.Kind = stored.IsLink ? TEntryKind::LinkToFile : TEntryKind::Regular;
@@ -344,7 +344,9 @@ bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, 
   if (::lstat(nativeTarget.c_str(), &st) == 0) {
     bool answer = true;
     if (Owner && Owner->OnCopyConfirm)
-      Owner->OnCopyConfirm((st.st_mode & 0200) ? 1 : 2, std::string(target), answer);
+      Owner->OnCopyConfirm((st.st_mode & 0200) ? TCopyConfirm::Exists
+                                               : TCopyConfirm::ExistsReadOnly,
+                           std::string(target), answer);
     if (!answer)
       return true;
     // The old file is replaced only once the new one is complete.
@@ -381,7 +383,8 @@ bool TARCDiskInterface::CreateListFile() {
   std::string folder = platform::ModelToNativeFolder(WorkFolder);
   if (folder.empty()) {
     if (Owner && Owner->OnCopyError)
-      Owner->OnCopyError(5, "No work folder is set for the archiver's list file.");
+      Owner->OnCopyError(TCopyError::ArchiveMessage,
+                         "No work folder is set for the archiver's list file.");
     return false;
   }
   ::mkdir(folder.c_str(), 0700);
@@ -404,7 +407,8 @@ bool TARCDiskInterface::CreateListFile() {
     return true;
   }
   if (Owner && Owner->OnCopyError)
-    Owner->OnCopyError(5, "Cannot create a list file in " + folder + ": " + std::strerror(errno));
+    Owner->OnCopyError(TCopyError::ArchiveMessage,
+                       "Cannot create a list file in " + folder + ": " + std::strerror(errno));
   return false;
 }
 
@@ -490,7 +494,7 @@ void TARCDiskInterface::ReportLeftOut() {
         if (why == reason)
           text += "\n" + name;
       if (!text.empty())
-        Owner->OnCopyError(5, Reasons[reason] + text);
+        Owner->OnCopyError(TCopyError::ArchiveMessage, Reasons[reason] + text);
     }
   }
   LeftOut.clear();
@@ -547,7 +551,7 @@ bool TARCDiskInterface::RunArchiver(int mode, const std::string& workFolder) {
   }
   DropListFile();
   if (!ok && Owner && Owner->OnCopyError)
-    Owner->OnCopyError(5, failure);
+    Owner->OnCopyError(TCopyError::ArchiveMessage, failure);
   ReadDirectory();
   return ok;
 }
@@ -568,8 +572,9 @@ bool TARCDiskInterface::EndCopyIn() {
     return RunArchiver(mode, stage.Path());
   DropListFile();
   if (Owner && Owner->OnCopyError)
-    Owner->OnCopyError(5, "Cannot prepare the archiver's working folder: " +
-                              std::string(std::strerror(errno)));
+    Owner->OnCopyError(TCopyError::ArchiveMessage,
+                       "Cannot prepare the archiver's working folder: " +
+                           std::string(std::strerror(errno)));
   return false;
 }
 

@@ -16,7 +16,7 @@
 // runs, the owner's OnArchiverWait may cancel it: it is asked to end, killed after a grace period,
 // the run is reported as cancelled and the archive read again as the archiver left it.
 //
-// Library faults and archiver failures reach the owner's OnCopyError with kind 5 and a message.
+// Library faults and archiver failures reach the owner's OnCopyError as an ArchiveMessage.
 #pragma once
 
 #include "archive/archive_types.h"

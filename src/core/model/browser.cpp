@@ -106,7 +106,7 @@ bool TBrowser::ReadFolder() {
     bool more = Source->FindFirst(Rel, entry);
     LastReadError = more ? 0 : Source->LastError;
     for (; more; more = Source->FindNext(entry)) {
-      entry.Attr &= 127;
+      entry.Attr &= static_cast<uint16_t>(~faUpEntry); // a source never lists ".."
       if (filter && !entry.IsFolder()) {
         fullName = entry.Name;
         if (!entry.Ext.empty()) {
@@ -116,7 +116,7 @@ bool TBrowser::ReadFolder() {
         if (!corvane::MatchesMask(fullName, Mask))
           continue;
       }
-      if ((entry.Attr & 2) && !ShowHidden)
+      if ((entry.Attr & faHidden) && !ShowHidden)
         continue;
       Total += entry.Size;
       read.push_back(std::move(entry));

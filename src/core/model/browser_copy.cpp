@@ -63,7 +63,7 @@ bool TBrowser::CopyTree(const std::string& sourceFolder, const std::string& targ
     } else if (!Source->CopyOut(sourceFolder + name, targetFolder + name, move)) {
       ok = false;
       if (OnCopyError)
-        OnCopyError(1, targetFolder + name);
+        OnCopyError(TCopyError::FileFailed, targetFolder + name);
     }
   }
   // Files of a folder first, then its sub-folders, latest found first.
@@ -90,7 +90,7 @@ bool TBrowser::CopyOneEntry(int index, const std::string& targetFolder, const st
     if (Source->CopyOut(Rel + name, targetFolder + targetName, move))
       return true;
     if (OnCopyError)
-      OnCopyError(1, targetFolder + name);
+      OnCopyError(TCopyError::FileFailed, targetFolder + name);
     return false;
   }
   const std::string sourceModel = Root + Rel + name;
@@ -98,7 +98,7 @@ bool TBrowser::CopyOneEntry(int index, const std::string& targetFolder, const st
   if (InsideOf(platform::ModelToNativeFolder(sourceModel),
                platform::ModelToNativeFolder(targetModel))) {
     if (OnCopyError)
-      OnCopyError(3, targetModel + "\\");
+      OnCopyError(TCopyError::IntoItself, targetModel + "\\");
     return false;
   }
   const auto sourceNative = platform::ModelToNative(sourceModel);
@@ -109,7 +109,7 @@ bool TBrowser::CopyOneEntry(int index, const std::string& targetFolder, const st
     return true;
   if (!targetNative || (!platform::MakeFolder(*targetNative) && errno != EEXIST)) {
     if (OnCopyError)
-      OnCopyError(4, targetModel);
+      OnCopyError(TCopyError::FolderNotMade, targetModel);
     return false;
   }
   platform::SetFileAttributes(*targetNative, entry.Attr);

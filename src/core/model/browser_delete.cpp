@@ -25,11 +25,11 @@ bool MountPointAt(const std::string& model) {
 } // namespace
 
 bool TBrowser::AskDelete(const TFileEntry& entry, const std::string& fullPath) {
-  if (!(entry.Attr & 1))
+  if (!(entry.Attr & faReadOnly))
     return true;
   bool answer = false;
   if (OnDeleteConfirm)
-    OnDeleteConfirm(1, fullPath, answer);
+    OnDeleteConfirm(TDeleteConfirm::ReadOnly, fullPath, answer);
   return answer;
 }
 

@@ -22,6 +22,14 @@ struct TArchiverWait {
   bool Running = true; // false once, when it has ended: a window shown for the run can go
 };
 
+// What an overwrite question is about.
+enum class TCopyConfirm { Exists = 1, ExistsReadOnly = 2 };
+// What a copy or move reports: one file failed, a folder would go into itself, a target folder
+// cannot be made; or a message of an archive source (its library's or its archiver's).
+enum class TCopyError { FileFailed = 1, IntoItself = 3, FolderNotMade = 4, ArchiveMessage = 5 };
+// What a delete question is about.
+enum class TDeleteConfirm { ReadOnly = 1 };
+
 class TBrowserEvents {
 public:
   // Copy and move.
@@ -29,11 +37,10 @@ public:
   std::function<void(const std::string& source, const std::string& target, int64_t size)>
       OnCopyFirstBlock;
   std::function<void(int64_t done, int64_t size)> OnCopyOneBlock;
-  // kind 1 target exists, 2 target exists and is read-only; answer true overwrites.
-  std::function<void(int kind, const std::string& target, bool& answer)> OnCopyConfirm;
-  // kind 1 one file failed, 3 a folder copied into itself, 4 a target folder cannot be made,
-  // 5 an archive library error (the text is its message).
-  std::function<void(int kind, const std::string& pathOrMessage)> OnCopyError;
+  // Answer true overwrites.
+  std::function<void(TCopyConfirm kind, const std::string& target, bool& answer)> OnCopyConfirm;
+  // The path of what failed, or for ArchiveMessage the message.
+  std::function<void(TCopyError kind, const std::string& pathOrMessage)> OnCopyError;
   std::function<void()> OnCopyFileEnd;
   std::function<void()> OnCopyEnd;
   // Find files.
@@ -42,7 +49,7 @@ public:
   // Delete.
   std::function<void()> OnDeleteBegin;
   std::function<void(const std::string& path)> OnDeleteFile;
-  std::function<void(int kind, const std::string& path, bool& answer)> OnDeleteConfirm;
+  std::function<void(TDeleteConfirm kind, const std::string& path, bool& answer)> OnDeleteConfirm;
   std::function<void(const std::string& path)> OnDeleteError;
   // A folder that is itself a mount point was chosen: deleting its contents would empty the
   // mounted volume, so it is refused and kept.

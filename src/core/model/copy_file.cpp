@@ -153,7 +153,9 @@ bool CopyFileBlocks(TBrowserEvents* events, std::string_view sourcePath,
 
   if (targetExists) {
     bool answer = true;
-    const int kind = S_ISREG(targetStat.st_mode) && !(targetStat.st_mode & S_IWUSR) ? 2 : 1;
+    const TCopyConfirm kind = S_ISREG(targetStat.st_mode) && !(targetStat.st_mode & S_IWUSR)
+                                  ? TCopyConfirm::ExistsReadOnly
+                                  : TCopyConfirm::Exists;
     if (events && events->OnCopyConfirm)
       events->OnCopyConfirm(kind, std::string(targetPath), answer);
     if (!answer)

@@ -16,7 +16,7 @@ std::string TFileEntry::EntryName() const {
 TFileEntry TFileEntry::MakeUpEntry() {
   TFileEntry entry;
   entry.Name = "..";
-  entry.Attr = 16 | faUpEntry;
+  entry.Attr = faDirectory | faUpEntry;
   entry.Kind = TEntryKind::Folder;
   return entry;
 }

@@ -6,6 +6,7 @@
 // attribute bits, so that walks can refuse to follow links and copies can refuse FIFOs.
 #pragma once
 
+#include "platform/file_attributes.h"
 #include "platform/file_status.h"
 #include "platform/system_time.h"
 
@@ -14,6 +15,11 @@
 
 namespace corvane {
 
+using platform::faArchive;
+using platform::faDirectory;
+using platform::faHidden;
+using platform::faReadOnly;
+using platform::faSystem;
 using platform::TEntryKind;
 using platform::TSystemTime;
 
@@ -28,13 +34,14 @@ struct TFileEntry {
   TSystemTime Created;    // local times
   TSystemTime Accessed;
   TSystemTime Written;
-  uint16_t Attr = 0; // read-only 1, hidden 2, system 4, folder 16, archive 32, ".." 128
+  uint16_t Attr =
+      0; // the fa... bits: faReadOnly, faHidden, faSystem, faDirectory, faArchive, faUpEntry
   uint8_t Marked = 0;
   TEntryKind Kind = TEntryKind::Regular;
 
   // Name, then "." and Ext when Ext is not empty.
   std::string EntryName() const;
-  bool IsFolder() const { return Attr & 16; }
+  bool IsFolder() const { return Attr & faDirectory; }
   bool IsUpEntry() const { return Attr & faUpEntry; }
   // A folder a recursive walk may descend into: a real folder, never a link to one.
   bool IsWalkableFolder() const { return IsFolder() && Kind == TEntryKind::Folder; }

@@ -141,8 +141,8 @@ void TFormDelete::DeleteWithEngine(TFPanel* panel) {
                           }));
   TScopedEvent confirm(
       browser.OnDeleteConfirm,
-      std::function<void(int, const std::string&, bool&)>(
-          [this, &browser](int, const std::string& path, bool& answer) {
+      std::function<void(TDeleteConfirm, const std::string&, bool&)>(
+          [this, &browser](TDeleteConfirm, const std::string& path, bool& answer) {
             const QString text =
                 Main->LanguageFile.Read("Delete", "m_file",
                                         QStringLiteral("The file is read-only")) +

@@ -86,8 +86,8 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
   using TBegin = std::function<void(const std::string&, int64_t)>;
   using TFirst = std::function<void(const std::string&, const std::string&, int64_t)>;
   using TBlock = std::function<void(int64_t, int64_t)>;
-  using TConfirm = std::function<void(int, const std::string&, bool&)>;
-  using TError = std::function<void(int, const std::string&)>;
+  using TConfirm = std::function<void(TCopyConfirm, const std::string&, bool&)>;
+  using TError = std::function<void(TCopyError, const std::string&)>;
   using TPlain = std::function<void()>;
   TScopedEvent begin(browser.OnCopyBegin, TBegin([this](const std::string&, int64_t total) {
                        GrandTotal = total;
@@ -126,27 +126,29 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
                        }));
   TScopedEvent confirm(
       browser.OnCopyConfirm,
-      TConfirm([this, &browser, &texts](int kind, const std::string& path, bool& answer) {
-        const QString text = texts.File + ' ' + FromBytes(path) + '\n' +
-                             (kind == 2 ? texts.OverwriteReadOnly : texts.Overwrite);
+      TConfirm([this, &browser, &texts](TCopyConfirm kind, const std::string& path, bool& answer) {
+        const QString text =
+            texts.File + ' ' + FromBytes(path) + '\n' +
+            (kind == TCopyConfirm::ExistsReadOnly ? texts.OverwriteReadOnly : texts.Overwrite);
         answer = TAsker::AskDuringOperation(Dialog, text, YesToAll,
                                             [&browser] { browser.StopOperation(); });
       }));
   // The move window reports no single failures; no earlier handler may be called either. An
   // archive library's message (kind 5) says why the failure reported next happened.
   std::string reason;
-  TScopedEvent error(browser.OnCopyError, TError([this, reportErrors, &texts,
-                                                  &reason](int kind, const std::string& path) {
-                       if (kind == 5) {
-                         reason = path;
-                         return;
-                       }
-                       if (reportErrors && (kind == 1 || kind == 3 || kind == 4))
-                         TAsker::Current().Error(
-                             Dialog, texts.Error + ' ' + FromBytes(path) +
-                                         (reason.empty() ? QString() : '\n' + FromBytes(reason)));
-                       reason.clear();
-                     }));
+  TScopedEvent error(
+      browser.OnCopyError,
+      TError([this, reportErrors, &texts, &reason](TCopyError kind, const std::string& path) {
+        if (kind == TCopyError::ArchiveMessage) {
+          reason = path;
+          return;
+        }
+        if (reportErrors)
+          TAsker::Current().Error(Dialog,
+                                  texts.Error + ' ' + FromBytes(path) +
+                                      (reason.empty() ? QString() : '\n' + FromBytes(reason)));
+        reason.clear();
+      }));
   // The monitors would re-read the panels after every file: off for the run, on again after it,
   // whatever its result.
   for (TFPanel* panel : {Main->LeftPanel(), Main->RightPanel()})

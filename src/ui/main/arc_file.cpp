@@ -52,8 +52,8 @@ std::optional<std::string> TForm1::GetArcFile(bool showProgress) {
   }
   std::string reason;
   TScopedEvent confirm(browser.OnCopyConfirm,
-                       std::function<void(int, const std::string&, bool&)>(
-                           [](int, const std::string&, bool& answer) { answer = true; }));
+                       std::function<void(TCopyConfirm, const std::string&, bool&)>(
+                           [](TCopyConfirm, const std::string&, bool& answer) { answer = true; }));
   TScopedEvent block(browser.OnCopyOneBlock,
                      std::function<void(int64_t, int64_t)>([bar](int64_t done, int64_t total) {
                        if (bar && total > 0) {
@@ -62,8 +62,8 @@ std::optional<std::string> TForm1::GetArcFile(bool showProgress) {
                        }
                      }));
   TScopedEvent error(browser.OnCopyError,
-                     std::function<void(int, const std::string&)>(
-                         [&reason](int, const std::string& text) { reason = text; }));
+                     std::function<void(TCopyError, const std::string&)>(
+                         [&reason](TCopyError, const std::string& text) { reason = text; }));
   browser.Busy = true; // the password prompt's Cancel clears it
   const std::string target = folder + name;
   const bool copied = source->CopyOut(browser.RelPath() + name, target, false);

@@ -58,8 +58,8 @@ TFPanel::TFPanel(QWidget* parent, const QString& side)
   };
   Browser.OnArchiveReadEnd = [this] { ReadProgress.reset(); };
   // Faults of the archive library and of outside archivers; a running copy window binds its own.
-  Browser.OnCopyError = [this](int kind, const std::string& text) {
-    if (kind == 5 && OnError)
+  Browser.OnCopyError = [this](TCopyError kind, const std::string& text) {
+    if (kind == TCopyError::ArchiveMessage && OnError)
       OnError(FromBytes(text));
   };
   // While an archiver rewrites the shown archive the panel must not change: a modal window waits
@@ -329,7 +329,7 @@ void TFPanel::PaintEntry(int offset, bool underCursor) {
     color = FileColorFor(*entry);
   if (!entry->Marked && entry->IsFolder())
     color = ColorFromNumber(Settings.DirectoryColor);
-  if (!entry->Marked && (entry->Attr & 2))
+  if (!entry->Marked && (entry->Attr & faHidden))
     color = HiddenColorFor(*entry);
 
   const int textTop = cell.top() + 2;

@@ -44,8 +44,8 @@ struct TArchiveFixture {
     Browser.SortMode = smName;
     Browser.FoldersFirst = true;
     Browser.WorkFolder = Dir.Model() + "work\\";
-    Browser.OnCopyError = [this](int kind, const std::string& text) {
-      Errors.push_back(std::to_string(kind) + " " + text);
+    Browser.OnCopyError = [this](TCopyError kind, const std::string& text) {
+      Errors.push_back(std::to_string(static_cast<int>(kind)) + " " + text);
     };
   }
   std::string MakeZip(const std::string& name, std::vector<TZipItem> items) {
@@ -162,8 +162,8 @@ TEST(ArchiveSource, CopiesOutExactlyTheChosenEntry) {
 
   // Declining to overwrite keeps the old file and counts as done.
   test::WriteFile(f.Dir.Native("out/ab.txt"), "mine");
-  f.Browser.OnCopyConfirm = [](int kind, const std::string&, bool& answer) {
-    EXPECT_EQ(kind, 1);
+  f.Browser.OnCopyConfirm = [](TCopyConfirm kind, const std::string&, bool& answer) {
+    EXPECT_EQ(kind, TCopyConfirm::Exists);
     answer = false;
   };
   EXPECT_TRUE(source.CopyOut("ab.txt", out + "ab.txt", false));
@@ -485,7 +485,7 @@ TEST(ArchiveSource, DeletingAFolderKeepsWhatTheUserKeptAndTheFolderHoldingIt) {
       text = real ? "7zz d % @" : stub.Path + " d % @";
     };
     std::vector<std::string> asked;
-    f.Browser.OnDeleteConfirm = [&](int, const std::string& path, bool& answer) {
+    f.Browser.OnDeleteConfirm = [&](TDeleteConfirm, const std::string& path, bool& answer) {
       asked.push_back(path);
       answer = false;
     };

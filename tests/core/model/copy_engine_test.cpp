@@ -43,7 +43,7 @@ struct TCopyFixture {
   TCopyFixture() {
     Dir.Folder("dst");
     Browser.SortMode = smName;
-    Browser.OnCopyError = [this](int kind, const std::string& path) {
+    Browser.OnCopyError = [this](TCopyError kind, const std::string& path) {
       Errors.push_back({kind, path});
     };
   }
@@ -52,7 +52,7 @@ struct TCopyFixture {
 
   TTempFolder Dir;
   TBrowser Browser;
-  std::vector<std::pair<int, std::string>> Errors;
+  std::vector<std::pair<TCopyError, std::string>> Errors;
 };
 
 TEST(CopyEngine, CopiesMarkedFilesAndTreesWithoutFollowingLinks) {
@@ -105,7 +105,7 @@ TEST(CopyEngine, NeverCopiesAFolderIntoItselfOrAFileOntoItself) {
     f.Errors.clear();
     ASSERT_TRUE(f.Browser.CopyToPath(target, false));
     ASSERT_EQ(f.Errors.size(), 1u) << target;
-    EXPECT_EQ(f.Errors[0].first, 3);
+    EXPECT_EQ(f.Errors[0].first, TCopyError::IntoItself);
     EXPECT_FALSE(fs::exists(f.Dir.Native("src/tree/sub/tree")));
   }
   // A file moved onto itself stays.
@@ -131,7 +131,7 @@ TEST(CopyEngine, NeverReplacesAFileWithALinkToItselfOrALinkWithItsFile) {
     f.Dir.Link("dst/data.txt", "../src/data.txt");
     f.Open();
     int asked = 0;
-    f.Browser.OnCopyConfirm = [&](int, const std::string&, bool& answer) {
+    f.Browser.OnCopyConfirm = [&](TCopyConfirm, const std::string&, bool& answer) {
       ++asked;
       answer = true;
     };
@@ -156,7 +156,7 @@ TEST(CopyEngine, TypedNamesWithColonsAndSlashesNameWhatTheUserTyped) {
   test::WriteFile(f.Dir.File("src/b.txt"), "b");
   f.Open();
   int asked = 0;
-  f.Browser.OnCopyConfirm = [&](int, const std::string&, bool& answer) {
+  f.Browser.OnCopyConfirm = [&](TCopyConfirm, const std::string&, bool& answer) {
     ++asked;
     answer = false;
   };

@@ -30,8 +30,8 @@ struct TRecorder {
   int Firsts = 0;
   int Ends = 0;
   TRecorder() {
-    Browser.OnCopyConfirm = [this](int kind, const std::string&, bool& answer) {
-      Kinds.push_back(kind);
+    Browser.OnCopyConfirm = [this](TCopyConfirm kind, const std::string&, bool& answer) {
+      Kinds.push_back(static_cast<int>(kind));
       answer = Answer;
     };
     Browser.OnCopyFirstBlock = [this](const std::string&, const std::string&, int64_t) {

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 struct TDeleteFixture {
   TDeleteFixture() {
     Browser.SortMode = smName;
-    Browser.OnDeleteConfirm = [this](int, const std::string& path, bool& answer) {
+    Browser.OnDeleteConfirm = [this](TDeleteConfirm, const std::string& path, bool& answer) {
       Asked.push_back(path);
       answer = Answer;
       if (CancelOnQuestion)
