@@ -24,6 +24,7 @@
 // code page; ARC stores no attributes.
 #include "archive/archive_format.h"
 #include "archive/crc16.h"
+#include "archive/packed_input.h"
 
 #include <algorithm>
 #include <array>
@@ -55,67 +56,9 @@ constexpr uint8_t kFolder = 30;
 constexpr uint8_t kFolderEnd = 31;
 
 constexpr size_t kMaxFolderDepth = 32;
-constexpr size_t kInputBufferSize = size_t{1} << 16;
 constexpr uint8_t kRunEscape = 0x90;
 
 // ---- Packed bytes ----
-
-// The packed bytes of one member: never more than its packed size, never past the end of the
-// source.
-class TPackedInput {
-public:
-  TPackedInput(TByteSource& source, uint64_t start, uint64_t size)
-      : Source(source), Position(start), Left(size),
-        Buffer(static_cast<size_t>(std::clamp<uint64_t>(size, 1, kInputBufferSize))) {}
-
-  // The next byte, or -1 after the last one. A source that ends early or fails also gives -1 and
-  // leaves its fault in Fault().
-  int Next() {
-    if (Cursor == Filled && !Refill())
-      return -1;
-    return Buffer[Cursor++];
-  }
-
-  size_t Read(uint8_t* out, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-      if (Cursor == Filled && !Refill())
-        break;
-      const size_t n = std::min(count - done, Filled - Cursor);
-      std::memcpy(out + done, &Buffer[Cursor], n);
-      Cursor += n;
-      done += n;
-    }
-    return done;
-  }
-
-  int Fault() const { return Error; }
-
-private:
-  bool Refill() {
-    if (Left == 0 || Error != errNone)
-      return false;
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(Buffer.size(), Left));
-    const ptrdiff_t got = Source.ReadAt(Position, Buffer.data(), wanted);
-    if (got <= 0) {
-      Error = got < 0 ? errReadFile : errUnexpectedEof;
-      return false;
-    }
-    Position += static_cast<uint64_t>(got);
-    Left -= static_cast<uint64_t>(got);
-    Cursor = 0;
-    Filled = static_cast<size_t>(got);
-    return true;
-  }
-
-  TByteSource& Source;
-  uint64_t Position;
-  uint64_t Left;
-  std::vector<uint8_t> Buffer;
-  size_t Cursor = 0;
-  size_t Filled = 0;
-  int Error = errNone;
-};
 
 // Bits of the packed bytes, each byte's lowest bit first.
 class TLowBits {

@@ -15,6 +15,7 @@
 // Garbled (password-protected) files use the original XOR scheme; it has no password check of its
 // own, so OpenData decodes the entry once to tell a wrong password from a right one.
 #include "archive/archive_format.h"
+#include "archive/packed_input.h"
 #include "config/text_codec.h"
 
 #include <zlib.h>
@@ -63,7 +64,6 @@ constexpr uint8_t kMaxMethod = 4;
 constexpr uint8_t kMaxGarbleVersion = 1;
 // A multi-volume chain longer than the volume naming allows is a loop.
 constexpr size_t kMaxVolumes = 1000;
-constexpr size_t kInputBufferSize = 65536;
 
 bool IsDosHost(uint8_t host) {
   return host == kHostDos || host == kHostOs2 || host == kHostAtari || host == kHostWin95 ||
@@ -200,49 +200,27 @@ struct TPiece {
   bool Garbled = false;
 };
 
-// The packed bytes of one piece: never more than its packed size, never past the end of the
-// source, ungarbled when the piece is garbled.
-class TPackedInput {
-public:
-  TPackedInput(const TPiece& piece, const std::string& password)
-      : Source(*piece.Source), Position(piece.DataOffset), Left(piece.PackedSize),
-        Password(piece.Garbled ? password : std::string()), Modifier(piece.Modifier) {}
-
-  // Up to count bytes; 0 when the packed bytes or the source have ended; -1 on a read error.
-  ptrdiff_t Read(uint8_t* out, size_t count) {
-    if (Left == 0 || count == 0)
-      return 0;
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Left));
-    const ptrdiff_t got = Source.ReadAt(Position, out, wanted);
-    if (got <= 0) {
-      Left = 0;
-      return got;
-    }
-    Position += static_cast<uint64_t>(got);
-    Left -= static_cast<uint64_t>(got);
-    if (!Password.empty())
-      for (ptrdiff_t i = 0; i < got; ++i) {
-        out[i] ^= static_cast<uint8_t>(static_cast<uint8_t>(Password[Key]) + Modifier);
-        Key = (Key + 1) % Password.size();
+// The packed bytes of one piece, ungarbled when the piece is garbled: each byte is XORed with the
+// next byte of the password (repeating) plus the piece's modifier.
+TPackedInput PieceInput(const TPiece& piece, const std::string& password) {
+  TPackedInput input(*piece.Source, piece.DataOffset, piece.PackedSize);
+  if (piece.Garbled && !password.empty())
+    input.SetDecryption([password, modifier = piece.Modifier,
+                         key = size_t{0}](uint8_t* data, size_t count) mutable {
+      for (size_t i = 0; i < count; ++i) {
+        data[i] ^= static_cast<uint8_t>(static_cast<uint8_t>(password[key]) + modifier);
+        key = (key + 1) % password.size();
       }
-    return got;
-  }
-
-private:
-  TByteSource& Source;
-  uint64_t Position;
-  uint64_t Left;
-  std::string Password;
-  uint8_t Modifier;
-  size_t Key = 0;
-};
+    });
+  return input;
+}
 
 // The packed bytes as a bit stream, most significant bit first. Past the end it gives zero bits,
 // as the packer's own decoder does when it looks ahead; consuming any of those means the stream
 // was cut short (Overrun).
 class TBitReader {
 public:
-  explicit TBitReader(TPackedInput& input) : Input(input), Buffer(kInputBufferSize) {}
+  explicit TBitReader(TPackedInput& input) : Input(input) {}
 
   uint32_t Peek16() {
     Fill(16);
@@ -274,27 +252,17 @@ private:
     }
   }
   uint8_t NextByte() {
-    if (Next == Available && !Exhausted) {
-      const ptrdiff_t got = Input.Read(Buffer.data(), Buffer.size());
-      if (got <= 0) {
-        Exhausted = true;
-        Failed = got < 0;
-      } else {
-        Next = 0;
-        Available = static_cast<size_t>(got);
-      }
-    }
-    if (Next < Available)
-      return Buffer[Next++];
+    const int byte = Input.Next();
+    if (byte >= 0)
+      return static_cast<uint8_t>(byte);
+    // A source that ends before the packed size counts as the end of the bytes, as it always has;
+    // only a failing read is a fault of its own.
+    Failed = Input.Fault() == errReadFile;
     Padding += 8;
     return 0;
   }
 
   TPackedInput& Input;
-  std::vector<uint8_t> Buffer;
-  size_t Next = 0;
-  size_t Available = 0;
-  bool Exhausted = false;
   bool Failed = false;
   uint64_t Accumulator = 0;
   int Count = 0;   // bits held in the accumulator, at its low end
@@ -398,14 +366,15 @@ public:
 
 class TStoreDecoder final : public TPieceDecoder {
 public:
-  TStoreDecoder(const TPiece& piece, const std::string& password) : Input(piece, password) {}
+  TStoreDecoder(const TPiece& piece, const std::string& password)
+      : Input(PieceInput(piece, password)) {}
   ptrdiff_t Decode(uint8_t* out, size_t count, int& fault) override {
-    const ptrdiff_t got = Input.Read(out, count);
-    if (got <= 0) {
-      fault = got < 0 ? errReadFile : errUnexpectedEof;
+    const size_t got = Input.Read(out, count);
+    if (got == 0) {
+      fault = Input.Fault() == errReadFile ? errReadFile : errUnexpectedEof;
       return -1;
     }
-    return got;
+    return static_cast<ptrdiff_t>(got);
   }
 
 private:
@@ -417,7 +386,7 @@ private:
 class TLzDecoder : public TPieceDecoder {
 public:
   TLzDecoder(const TPiece& piece, const std::string& password)
-      : Input(piece, password), Bits(Input), Size(piece.Size) {}
+      : Input(PieceInput(piece, password)), Bits(Input), Size(piece.Size) {}
 
   ptrdiff_t Decode(uint8_t* out, size_t count, int& fault) final {
     size_t done = 0;

@@ -1,6 +1,7 @@
 #include "archive/extract_target.h"
 
 #include "archive/archive_types.h"
+#include "platform/temporary_file.h"
 #include "platform/write_all.h"
 
 #include <fcntl.h>
@@ -8,8 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <random>
 #include <string_view>
 
 namespace corvane::archive {
@@ -43,14 +42,6 @@ int OpenChildFolder(int parent, const std::string& name) {
   if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
     return -1;
   return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-std::string TemporaryName() {
-  static std::mt19937 random{std::random_device{}()};
-  char suffix[16];
-  std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-  // Short enough that a 255-byte name still gets a temporary name of its own.
-  return ".cv" + std::string(suffix) + ".part";
 }
 
 } // namespace
@@ -128,16 +119,12 @@ int TOutputFile::Create(int folderFd, const std::string& name, bool replace) {
     if (errno != EEXIST)
       return errWriteFile;
   }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    WrittenName = TemporaryName();
-    Fd.Reset(::openat(folderFd, WrittenName.c_str(), flags, 0600));
-    if (Fd.Valid())
-      return errNone;
-    if (errno != EEXIST)
-      break;
-  }
-  WrittenName.clear();
-  return errWriteFile;
+  platform::TTemporaryFile temporary = platform::CreateTemporaryFile(folderFd, name);
+  if (!temporary.Fd.Valid())
+    return errWriteFile;
+  Fd = std::move(temporary.Fd);
+  WrittenName = std::move(temporary.Name);
+  return errNone;
 }
 
 int TOutputFile::Write(const uint8_t* data, size_t size) {
@@ -184,7 +171,7 @@ int CreateLink(int folderFd, const std::string& name, const std::string& target,
   if (!replace)
     return ::symlinkat(target.c_str(), folderFd, name.c_str()) == 0 ? errNone : errWriteFile;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temporary = TemporaryName();
+    const std::string temporary = platform::TemporaryName(name);
     if (::symlinkat(target.c_str(), folderFd, temporary.c_str()) != 0) {
       if (errno == EEXIST)
         continue;
@@ -210,7 +197,7 @@ int CreateHardLink(int fromFolderFd, const std::string& fromName, int folderFd,
   // The link is made under a temporary name first: the file it replaces stays until the new one
   // exists, so a link that cannot be made loses nothing.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temporary = TemporaryName();
+    const std::string temporary = platform::TemporaryName(name);
     if (::linkat(fromFolderFd, fromName.c_str(), folderFd, temporary.c_str(), 0) != 0) {
       if (errno == EEXIST)
         continue;

@@ -24,22 +24,19 @@ struct TDataFault {
   throw TDataFault{code};
 }
 
-constexpr size_t kInputBufferSize = size_t{1} << 16;
-
 // The packed bytes as a stream of bits, least significant bit of each byte first.
 class TBitInput {
 public:
-  explicit TBitInput(uint64_t packedSize)
-      : Buffer(static_cast<size_t>(std::clamp<uint64_t>(packedSize, 1, kInputBufferSize))) {}
-
   void Bind(TPackedInput& input) { Input = &input; }
 
   // The next count bits (count <= 16) as a number, the first bit read in the lowest place.
   uint32_t Bits(unsigned count) {
     while (Available < count) {
-      if (Next == Filled)
-        Refill();
-      Held |= static_cast<uint32_t>(Buffer[Next++]) << Available;
+      const int byte = Input->Next();
+      if (byte < 0)
+        // A failing source, or a stream that needs more bits than the entry's packed bytes hold.
+        Fail(Input->Fault() != errNone ? Input->Fault() : errUnexpectedEof);
+      Held |= static_cast<uint32_t>(byte) << Available;
       Available += 8;
     }
     const uint32_t value = Held & ((uint32_t{1} << count) - 1);
@@ -49,22 +46,8 @@ public:
   }
 
 private:
-  void Refill() {
-    int fault = errNone;
-    const ptrdiff_t got = Input->Read(Buffer.data(), Buffer.size(), fault);
-    if (got < 0)
-      Fail(fault != errNone ? fault : errReadFile);
-    if (got == 0)
-      Fail(errUnexpectedEof); // the stream needs more bits than the entry's packed bytes hold
-    Next = 0;
-    Filled = static_cast<size_t>(got);
-  }
-
   TPackedInput* Input = nullptr;
-  std::vector<uint8_t> Buffer;
-  size_t Next = 0;
-  size_t Filled = 0;
-  uint32_t Held = 0; // bits taken from the buffer but not yet used: at most 23
+  uint32_t Held = 0; // bits taken from the input but not yet used: at most 23
   unsigned Available = 0;
 };
 
@@ -93,8 +76,7 @@ private:
 // as bits, and faults that stay.
 class TOlderMethodDecoder : public TMethodDecoder {
 public:
-  explicit TOlderMethodDecoder(const TMethodParams& params)
-      : In(params.PackedSize), Size(params.Size) {}
+  explicit TOlderMethodDecoder(const TMethodParams& params) : Size(params.Size) {}
 
   ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) final {
     if (Fault != errNone) {

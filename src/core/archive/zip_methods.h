@@ -1,8 +1,8 @@
-// The parts of the ZIP reader that its method decoders share: the packed bytes of an entry (with
-// the traditional decryption), what a decoder knows about its entry, the decoder interface, an
-// entry's data through its decoder, and the factories of the older methods that live in
-// zip_methods.cpp. The ZOO reader, whose entries are framed the same way (packed bytes, a method,
-// a size and a checksum), uses the same pieces.
+// The parts of the ZIP reader that its method decoders share: the traditional decryption of an
+// entry's packed bytes (TPackedInput holds them), what a decoder knows about its entry, the decoder
+// interface, an entry's data through its decoder, and the factories of the older methods that live
+// in zip_methods.cpp. The ZOO reader, whose entries are framed the same way (packed bytes, a
+// method, a size and a checksum), uses the same pieces.
 //
 // The older methods: shrink (1), reduce with compression factors 1 to 4 (2 to 5) and implode (6).
 // None of them has an end marker: a decoder stops after TMethodParams::Size bytes (a last match
@@ -14,6 +14,7 @@
 #include "archive/archive_format.h"
 #include "archive/archive_types.h"
 #include "archive/byte_source.h"
+#include "archive/packed_input.h"
 
 #include <algorithm>
 #include <array>
@@ -76,42 +77,11 @@ private:
 
 // ---- Data of an entry ----
 
-// The packed bytes of one entry: never more than its packed size, never past the end of the
-// source, decrypted when the entry is encrypted.
-class TPackedInput {
-public:
-  TPackedInput(TByteSource& source, uint64_t start, uint64_t size)
-      : Source(source), Position(start), Left(size) {}
-  void SetKeys(const TZipKeys& keys) {
-    Keys = keys;
-    Encrypted = true;
-  }
-  uint64_t Remaining() const { return Left; }
-  // Up to count bytes; 0 once all packed bytes have been read; -1 when the source ends early or
-  // fails, with fault set.
-  ptrdiff_t Read(uint8_t* out, size_t count, int& fault) {
-    if (Left == 0 || count == 0)
-      return 0;
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, Left));
-    const ptrdiff_t got = Source.ReadAt(Position, out, wanted);
-    if (got <= 0) {
-      fault = got < 0 ? errReadFile : errUnexpectedEof;
-      return -1;
-    }
-    Position += static_cast<uint64_t>(got);
-    Left -= static_cast<uint64_t>(got);
-    if (Encrypted)
-      Keys.Decrypt(out, static_cast<size_t>(got));
-    return got;
-  }
-
-private:
-  TByteSource& Source;
-  uint64_t Position;
-  uint64_t Left;
-  TZipKeys Keys{""};
-  bool Encrypted = false;
-};
+// Decrypts the packed bytes that input gives from here on with keys.
+inline void SetKeys(TPackedInput& input, const TZipKeys& keys) {
+  input.SetDecryption(
+      [keys = keys](uint8_t* data, size_t count) mutable { keys.Decrypt(data, count); });
+}
 
 // What a method decoder may need to know about its entry.
 struct TMethodParams {
@@ -137,7 +107,12 @@ public:
 class TStoreDecoder final : public TMethodDecoder {
 public:
   ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) override {
-    return input.Read(out, count, fault);
+    const size_t got = input.Read(out, count);
+    if (got == 0 && input.Fault() != errNone) {
+      fault = input.Fault();
+      return -1;
+    }
+    return static_cast<ptrdiff_t>(got);
   }
 };
 

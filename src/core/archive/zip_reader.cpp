@@ -25,7 +25,6 @@ namespace {
 
 using zip::TMethodDecoder;
 using zip::TMethodParams;
-using zip::TPackedInput;
 using zip::TStoreDecoder;
 using zip::TZipKeys;
 
@@ -63,7 +62,6 @@ constexpr uint32_t kUnixLink = 0120000;
 constexpr uint32_t kUnixFolder = 0040000;
 
 constexpr size_t kEncryptionHeaderSize = 12;
-constexpr size_t kInputBufferSize = size_t{1} << 18;
 // Longer link targets are not taken from the data: no file system accepts them.
 constexpr uint64_t kMaxLinkTarget = 4096;
 
@@ -75,10 +73,7 @@ bool IsDosHost(unsigned host) {
 
 class TInflateDecoder final : public TMethodDecoder {
 public:
-  explicit TInflateDecoder(uint64_t packedSize)
-      : Input(static_cast<size_t>(std::clamp<uint64_t>(packedSize, 1, kInputBufferSize))) {
-    Ready = inflateInit2(&Stream, -MAX_WBITS) == Z_OK;
-  }
+  TInflateDecoder() { Ready = inflateInit2(&Stream, -MAX_WBITS) == Z_OK; }
   ~TInflateDecoder() override {
     if (Ready)
       inflateEnd(&Stream);
@@ -100,11 +95,15 @@ public:
     // neither), so this ends.
     while (Stream.avail_out > 0) {
       if (Stream.avail_in == 0 && !InputDone) {
-        const ptrdiff_t got = input.Read(Input.data(), Input.size(), fault);
-        if (got < 0)
+        // zlib reads the input's own buffer, which stays as it is until the next Take.
+        const uint8_t* data = nullptr;
+        const size_t got = input.Take(data, UINT_MAX);
+        if (got == 0 && input.Fault() != errNone) {
+          fault = input.Fault();
           return -1;
+        }
         InputDone = got == 0;
-        Stream.next_in = Input.data();
+        Stream.next_in = const_cast<Bytef*>(data);
         Stream.avail_in = static_cast<uInt>(got);
       }
       const int result = inflate(&Stream, Z_NO_FLUSH);
@@ -129,7 +128,6 @@ public:
 
 private:
   z_stream Stream{};
-  std::vector<uint8_t> Input;
   bool Ready = false;
   bool InputDone = false;
   bool Ended = false;
@@ -151,7 +149,7 @@ std::unique_ptr<TMethodDecoder> MakeMethodDecoder(const TMethodParams& params) {
   case 6:
     return zip::MakeImplodeDecoder(params);
   case 8:
-    return std::make_unique<TInflateDecoder>(params.PackedSize);
+    return std::make_unique<TInflateDecoder>();
   default:
     return nullptr;
   }
@@ -444,11 +442,10 @@ std::unique_ptr<TEntryData> TZipReader::OpenData(const TArcEntry& entry,
       error = errBadFileHeader;
       return nullptr;
     }
-    input.SetKeys(TZipKeys(password));
+    zip::SetKeys(input, TZipKeys(password));
     uint8_t header[kEncryptionHeaderSize];
-    if (input.Read(header, sizeof header, error) != static_cast<ptrdiff_t>(sizeof header)) {
-      if (error == errNone)
-        error = errUnexpectedEof;
+    if (input.Read(header, sizeof header) != sizeof header) {
+      error = input.Fault() != errNone ? input.Fault() : errUnexpectedEof;
       return nullptr;
     }
     // With a data descriptor the CRC was not known when the header was made: the check byte is

@@ -40,8 +40,6 @@ constexpr uint32_t kMethodStored = 0;
 constexpr uint32_t kMethodLzw = 1;
 constexpr uint32_t kMethodLh5 = 2;
 
-constexpr size_t kInputBufferSize = size_t{1} << 16;
-
 // A field of the directory entry ends at its first NUL or at its end.
 std::string_view CString(const uint8_t* p, size_t size) {
   const auto* text = reinterpret_cast<const char*>(p);
@@ -52,7 +50,6 @@ std::string_view CString(const uint8_t* p, size_t size) {
 
 // The packed bytes, the decoder interface and the entry's data are the ZIP reader's.
 using zip::TMethodDecoder;
-using zip::TPackedInput;
 using zip::TStoreDecoder;
 
 // ZOO's CRC-16 as the entry data checks it.
@@ -70,9 +67,6 @@ struct TZooCrc {
 // written.
 class TLzwDecoder final : public TMethodDecoder {
 public:
-  explicit TLzwDecoder(uint64_t packedSize)
-      : Buffer(static_cast<size_t>(std::clamp<uint64_t>(packedSize, 1, kInputBufferSize))) {}
-
   ptrdiff_t Decode(TPackedInput& input, uint8_t* out, size_t count, int& fault) override {
     size_t produced = 0;
     while (produced < count) {
@@ -107,19 +101,13 @@ private:
 
   bool ReadCode(TPackedInput& input, uint32_t& code, int& fault) {
     while (BitCount < Bits) {
-      if (BufferPos == BufferLength) {
-        const ptrdiff_t got = input.Read(Buffer.data(), Buffer.size(), fault);
-        if (got < 0)
-          return false;
-        if (got == 0) {
-          // The packed bytes ended before the end code.
-          fault = errUnexpectedEof;
-          return false;
-        }
-        BufferPos = 0;
-        BufferLength = static_cast<size_t>(got);
+      const int byte = input.Next();
+      if (byte < 0) {
+        // A failing source, or packed bytes that ended before the end code.
+        fault = input.Fault() != errNone ? input.Fault() : errUnexpectedEof;
+        return false;
       }
-      BitBuffer |= static_cast<uint32_t>(Buffer[BufferPos++]) << BitCount;
+      BitBuffer |= static_cast<uint32_t>(byte) << BitCount;
       BitCount += 8;
     }
     code = BitBuffer & ((uint32_t{1} << Bits) - 1);
@@ -178,9 +166,6 @@ private:
     return true;
   }
 
-  std::vector<uint8_t> Buffer;
-  size_t BufferPos = 0;
-  size_t BufferLength = 0;
   uint32_t BitBuffer = 0;
   unsigned BitCount = 0;
   unsigned Bits = 9;
@@ -238,13 +223,12 @@ private:
     auto* decoder = static_cast<TLh5Decoder*>(self);
     if (!decoder->Input || decoder->InputFault != errNone)
       return 0;
-    const ptrdiff_t got =
-        decoder->Input->Read(static_cast<uint8_t*>(buffer), count, decoder->InputFault);
-    if (got <= 0) {
+    const size_t got = decoder->Input->Read(static_cast<uint8_t*>(buffer), count);
+    if (got == 0) {
+      decoder->InputFault = decoder->Input->Fault();
       decoder->InputEnded = true;
-      return 0;
     }
-    return static_cast<size_t>(got);
+    return got;
   }
 
   uint64_t Size;
@@ -405,7 +389,7 @@ std::unique_ptr<TEntryData> TZooReader::OpenData(const TArcEntry& entry, const s
     decoder = std::make_unique<TStoreDecoder>();
     break;
   case kMethodLzw:
-    decoder = std::make_unique<TLzwDecoder>(entry.PackedSize);
+    decoder = std::make_unique<TLzwDecoder>();
     break;
   case kMethodLh5:
     decoder = std::make_unique<TLh5Decoder>(entry.Size);

@@ -5,6 +5,7 @@
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
 #include "platform/native_path.h"
+#include "platform/temporary_file.h"
 #include "platform/unique_fd.h"
 #include "platform/write_all.h"
 
@@ -14,7 +15,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 #include <vector>
 
 namespace corvane {
@@ -22,19 +22,6 @@ namespace corvane {
 namespace {
 
 constexpr size_t ChunkSize = 1 << 20;
-
-// Creates a fresh temporary file next to `name` in the folder `dirFd`.
-platform::TUniqueFd MakeTemporary(int dirFd, std::string_view name, std::string& temporary) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 32; ++attempt) {
-    temporary = "." + std::string(name.substr(0, 200)) + ".cv" + std::to_string(random() % 1000000);
-    platform::TUniqueFd fd(
-        ::openat(dirFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (fd.Valid() || errno != EEXIST)
-      return fd;
-  }
-  return platform::TUniqueFd();
-}
 
 // Copies the whole contents, reporting progress; false with errno on any failure.
 bool CopyContents(TBrowserEvents* events, int from, int to, int64_t size) {
@@ -162,8 +149,9 @@ bool CopyFileBlocks(TBrowserEvents* events, std::string_view sourcePath,
       return true; // skipped: counts as done, and nothing is touched
   }
 
-  std::string temporary;
-  platform::TUniqueFd out = MakeTemporary(to.Dir(), to.Name(), temporary);
+  platform::TTemporaryFile made = platform::CreateTemporaryFile(to.Dir(), to.Name());
+  platform::TUniqueFd out = std::move(made.Fd);
+  const std::string temporary = std::move(made.Name);
   if (!out.Valid())
     return false;
   auto discard = [&](int error) {

@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 
+#include "platform/temporary_file.h"
 #include "platform/unique_fd.h"
 #include "platform/write_all.h"
 
@@ -8,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 
 namespace corvane::platform {
 
@@ -46,28 +46,25 @@ bool WriteFileAtomically(const std::string& nativePath, std::string_view data, m
   if (::stat(nativePath.c_str(), &old) == 0)
     mode = old.st_mode & 07777;
 
+  // The folder is held open so that the temporary file and the rename act in the same one.
   const size_t slash = nativePath.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : nativePath.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
-  std::random_device random;
-  std::string temporary;
-  TUniqueFd fd;
-  for (int attempt = 0; attempt < 16 && !fd.Valid(); ++attempt) {
-    temporary = folder + "." + base + ".tmp" + std::to_string(random() % 1000000);
-    fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!fd.Valid() && errno != EEXIST)
-      return false;
-  }
-  if (!fd.Valid())
+  const TUniqueFd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid())
+    return false;
+  TTemporaryFile temporary = CreateTemporaryFile(dir.Get(), base);
+  if (!temporary.Fd.Valid())
     return false;
 
+  TUniqueFd& fd = temporary.Fd;
   bool ok = WriteAll(fd.Get(), data.data(), data.size());
   ok = ok && ::fchmod(fd.Get(), mode) == 0 && ::fsync(fd.Get()) == 0;
   const int error = errno;
   fd.Reset();
-  if (!ok || ::rename(temporary.c_str(), nativePath.c_str()) != 0) {
+  if (!ok || ::renameat(dir.Get(), temporary.Name.c_str(), dir.Get(), base.c_str()) != 0) {
     const int failure = ok ? errno : error;
-    ::unlink(temporary.c_str());
+    ::unlinkat(dir.Get(), temporary.Name.c_str(), 0);
     errno = failure;
     return false;
   }

@@ -2,6 +2,8 @@
 // archives the arc program made (fixtures/arc, made by make_fixtures.py there), the sample archives
 // of the corpus, and broken archives.
 #include "archive/archive_format.h"
+#include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,10 @@
 
 namespace corvane::archive {
 namespace {
+
+using test::DecodeEntry;
+using test::TDecoded;
+using test::TDecodeStage;
 
 constexpr uint32_t kDos2024 = 0x58A63905; // 2024-05-06 07:08:10, the time of the fixtures
 const std::string kEnd("\x1A\0", 2);
@@ -656,20 +662,9 @@ TMember Folder(std::string name, const std::vector<TMember>& members,
 }
 
 // An archive in memory and its reader.
-struct TOpened {
+struct TOpened : test::TOpenedArchive {
   explicit TOpened(std::string bytes, const TFormatOptions& options = {})
-      : Bytes(std::move(bytes)), Source(Bytes.data(), Bytes.size()),
-        Reader(MakeArcReader(Source, options)) {}
-  std::vector<TArcEntry> List() {
-    std::vector<TArcEntry> entries;
-    TArcEntry entry;
-    while (Reader->Next(entry))
-      entries.push_back(entry);
-    return entries;
-  }
-  std::string Bytes;
-  TMemoryByteSource Source;
-  std::unique_ptr<TFormatReader> Reader;
+      : TOpenedArchive(std::move(bytes), MakeArcReader, options) {}
 };
 
 // The entries listed until the end or a throw, and the code thrown.
@@ -691,49 +686,7 @@ TListing ListAll(TFormatReader& reader) {
 }
 
 int OpenError(const std::string& bytes, const TFormatOptions& options = {}) {
-  try {
-    TOpened arc(bytes, options);
-  } catch (const EArchiveError& error) {
-    return error.Code();
-  }
-  return errNone;
-}
-
-enum class TStage { Open, Read, Finish };
-
-struct TDecoded {
-  std::string Data;
-  int Error = errNone;
-  TStage Stage = TStage::Finish; // where Error was found
-};
-
-// All data of an entry, read `chunk` bytes at a time.
-TDecoded Decode(TFormatReader& reader, const TArcEntry& entry, size_t chunk = 1 << 16) {
-  TDecoded result;
-  result.Stage = TStage::Open;
-  const auto data = reader.OpenData(entry, "", result.Error);
-  if (!data) {
-    EXPECT_NE(result.Error, errNone);
-    return result;
-  }
-  result.Stage = TStage::Read;
-  std::vector<uint8_t> buffer(chunk);
-  for (;;) {
-    const ptrdiff_t got = data->Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      result.Error = data->Error();
-      EXPECT_NE(result.Error, errNone);
-      return result;
-    }
-    if (got == 0)
-      break;
-    result.Data.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(got));
-    // Never more than the entry declares, whatever the data holds.
-    EXPECT_LE(result.Data.size(), entry.Size);
-  }
-  result.Stage = TStage::Finish;
-  result.Error = data->Finish();
-  return result;
+  return test::ThrownCode([&] { TOpened arc(bytes, options); });
 }
 
 // ---- Well-formed archives ----
@@ -799,7 +752,7 @@ TEST(ArcReader, EveryMethodDecodesWhatItsWriterWrote) {
     // Small reads cross every place where a decoder keeps output for the next call.
     for (const size_t chunk : {size_t{65536}, size_t{1}, size_t{7}}) {
       SCOPED_TRACE(chunk);
-      const TDecoded decoded = Decode(*arc.Reader, e, chunk);
+      const TDecoded decoded = DecodeEntry(*arc.Reader, e, "", chunk);
       EXPECT_EQ(decoded.Error, errNone);
       EXPECT_TRUE(decoded.Data == m.Data);
     }
@@ -827,7 +780,7 @@ TEST(ArcReader, RunLengthCodesDecodeAsArcDecodesThem) {
     TOpened arc(Archive({member}));
     const auto entries = arc.List();
     ASSERT_EQ(entries.size(), 1u);
-    const TDecoded decoded = Decode(*arc.Reader, entries[0]);
+    const TDecoded decoded = DecodeEntry(*arc.Reader, entries[0]);
     EXPECT_EQ(decoded.Error, errNone);
     EXPECT_EQ(decoded.Data, c.Data);
   }
@@ -865,7 +818,7 @@ TEST(ArcReader, ReadsTheArchivesArcMakes) {
       EXPECT_EQ(e.Method, expected[i].Method);
       EXPECT_EQ(e.Size, original.size());
       EXPECT_EQ(e.DosTime, kDos2024);
-      const TDecoded decoded = Decode(*reader, e);
+      const TDecoded decoded = DecodeEntry(*reader, e);
       EXPECT_EQ(decoded.Error, errNone);
       EXPECT_TRUE(decoded.Data == original);
     }
@@ -909,7 +862,7 @@ TEST(ArcCorpus, SamplesListAndDecodeAsExpected) {
       SCOPED_TRACE(e.Name);
       EXPECT_EQ(e.Name, expected[i].Name);
       EXPECT_EQ(e.Size, expected[i].Size);
-      const TDecoded decoded = Decode(*reader, e);
+      const TDecoded decoded = DecodeEntry(*reader, e);
       EXPECT_EQ(decoded.Error, errNone);
       EXPECT_EQ(decoded.Data.size(), e.Size);
       const auto original = originals.find(e.Name);
@@ -964,7 +917,7 @@ TEST(ArcReader, ListsFoldersAndSkipsInformationRecords) {
     EXPECT_EQ(e.IsFolder, expected[i].Folder);
     EXPECT_EQ(e.Attributes, expected[i].Folder ? ftDirectory : 0u);
     EXPECT_EQ(bytes.compare(e.Offset, 2, "\x1A" + std::string(1, static_cast<char>(e.Method))), 0);
-    const TDecoded decoded = Decode(*arc.Reader, e);
+    const TDecoded decoded = DecodeEntry(*arc.Reader, e);
     EXPECT_EQ(decoded.Error, errNone);
     if (expected[i].Folder) {
       EXPECT_EQ(e.Method, 30u);
@@ -1005,7 +958,7 @@ TEST(ArcReader, ContainersAroundTheMembers) {
     ASSERT_EQ(entries.size(), members.size());
     for (size_t i = 0; i < members.size(); ++i) {
       EXPECT_EQ(entries[i].Offset, c.Start + (i == 0 ? 0 : members[0].Bytes().size()));
-      EXPECT_TRUE(Decode(*arc.Reader, entries[i]).Data == members[i].Data);
+      EXPECT_TRUE(DecodeEntry(*arc.Reader, entries[i]).Data == members[i].Data);
     }
   }
   // An empty archive is its end record alone.
@@ -1051,10 +1004,10 @@ TEST(ArcReader, UnknownMethodsAreListedButNotDecoded) {
     const auto entries = arc.List();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].Method, method);
-    const TDecoded decoded = Decode(*arc.Reader, entries[0]);
-    EXPECT_EQ(decoded.Stage, TStage::Open);
+    const TDecoded decoded = DecodeEntry(*arc.Reader, entries[0]);
+    EXPECT_EQ(decoded.Stage, TDecodeStage::Open);
     EXPECT_EQ(decoded.Error, errUnsupportedMethod);
-    EXPECT_EQ(Decode(*arc.Reader, entries[1]).Data, "next");
+    EXPECT_EQ(DecodeEntry(*arc.Reader, entries[1]).Data, "next");
   }
 }
 
@@ -1066,7 +1019,7 @@ TEST(ArcHostile, HeadersThatLieAreFaults) {
     const char* Label;
     TMember Member;
     int Error;
-    TStage Stage;
+    TDecodeStage Stage;
   };
   const auto with = [](TMember member, const std::function<void(TMember&)>& change) {
     change(member);
@@ -1079,31 +1032,31 @@ TEST(ArcHostile, HeadersThatLieAreFaults) {
   const TMember distilled = TMember::Encoded("D", 11, text);
   const Case cases[] = {
       {"stored, size too big", with(stored, [](TMember& m) { m.StatedSize = 20001; }),
-       errUnexpectedEof, TStage::Finish},
+       errUnexpectedEof, TDecodeStage::Finish},
       {"stored, size too small", with(stored, [](TMember& m) { m.StatedSize = 19999; }),
-       errCorruptInput, TStage::Read},
+       errCorruptInput, TDecodeStage::Read},
       {"crunched, size too big", with(crunched, [](TMember& m) { m.StatedSize = 0xFFFFFFFF; }),
-       errUnexpectedEof, TStage::Finish},
+       errUnexpectedEof, TDecodeStage::Finish},
       {"squashed, size too small", with(squashed, [](TMember& m) { m.StatedSize = 100; }),
-       errCorruptInput, TStage::Read},
+       errCorruptInput, TDecodeStage::Read},
       {"crushed, size zero", with(crushed, [](TMember& m) { m.StatedSize = 0; }), errCorruptInput,
-       TStage::Read},
+       TDecodeStage::Read},
       {"distilled, size too small", with(distilled, [](TMember& m) { m.StatedSize = 19999; }),
-       errCorruptInput, TStage::Read},
+       errCorruptInput, TDecodeStage::Read},
       {"squashed, wrong CRC", with(squashed, [](TMember& m) { m.StatedCrc = 0x1234; }), errCrc,
-       TStage::Finish},
+       TDecodeStage::Finish},
       {"distilled, wrong CRC", with(distilled, [](TMember& m) { m.StatedCrc = 1; }), errCrc,
-       TStage::Finish},
+       TDecodeStage::Finish},
       {"crushed, packed bytes cut short",
        with(crushed, [](TMember& m) { m.Packed.resize(m.Packed.size() / 2); }), errUnexpectedEof,
-       TStage::Finish},
+       TDecodeStage::Finish},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Label);
     TOpened arc(Archive({c.Member}));
     const auto entries = arc.List();
     ASSERT_EQ(entries.size(), 1u);
-    const TDecoded decoded = Decode(*arc.Reader, entries[0]);
+    const TDecoded decoded = DecodeEntry(*arc.Reader, entries[0]);
     EXPECT_EQ(decoded.Error, c.Error);
     EXPECT_EQ(decoded.Stage, c.Stage);
   }
@@ -1151,9 +1104,9 @@ TEST(ArcHostile, BrokenStreamsAreFaults) {
     TOpened arc(Archive({member}));
     const auto entries = arc.List();
     ASSERT_EQ(entries.size(), 1u);
-    const TDecoded decoded = Decode(*arc.Reader, entries[0]);
+    const TDecoded decoded = DecodeEntry(*arc.Reader, entries[0]);
     EXPECT_EQ(decoded.Error, c.Error);
-    EXPECT_EQ(decoded.Stage, TStage::Read);
+    EXPECT_EQ(decoded.Stage, TDecodeStage::Read);
   }
 }
 
@@ -1207,7 +1160,7 @@ TEST(ArcHostile, BrokenRecordsThrowOrFailCleanly) {
     EXPECT_EQ(listing.Entries.size(), c.Listed);
     EXPECT_EQ(listing.Error, c.ListError);
     if (!listing.Entries.empty()) {
-      EXPECT_EQ(Decode(*arc.Reader, listing.Entries[0]).Error, c.FirstDataError);
+      EXPECT_EQ(DecodeEntry(*arc.Reader, listing.Entries[0]).Error, c.FirstDataError);
     }
     // Once it has thrown, the reader stays at its end.
     TArcEntry entry;
@@ -1241,7 +1194,7 @@ TEST(ArcHostile, EveryTruncationAndEveryChangedByteFailsCleanly) {
       TOpened arc(bytes);
       TArcEntry entry;
       for (int count = 0; count < 100 && arc.Reader->Next(entry); ++count) {
-        const TDecoded decoded = Decode(*arc.Reader, entry);
+        const TDecoded decoded = DecodeEntry(*arc.Reader, entry);
         const auto known = truth.find({entry.Offset, entry.Name});
         if (decoded.Error == errNone && known != truth.end()) {
           EXPECT_TRUE(decoded.Data == known->second) << entry.Name;

@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <zlib.h>
 
@@ -222,31 +223,14 @@ size_t DataStart(const std::string& bytes, uint64_t header) {
 
 // ---- Reading ----
 
-struct TOpened {
+struct TOpened : test::TOpenedArchive {
   explicit TOpened(std::string bytes, const TFormatOptions& options = {})
-      : Bytes(std::move(bytes)), Source(Bytes.data(), Bytes.size()),
-        Reader(MakeArjReader(Source, options)) {}
-  std::vector<TArcEntry> List() {
-    std::vector<TArcEntry> entries;
-    TArcEntry entry;
-    while (Reader->Next(entry))
-      entries.push_back(entry);
-    return entries;
-  }
-  std::string Bytes;
-  TMemoryByteSource Source;
-  std::unique_ptr<TFormatReader> Reader;
+      : TOpenedArchive(std::move(bytes), MakeArjReader, options) {}
 };
 
 // The code a reader throws while it is made or walked, or errNone.
 int ListError(const std::string& bytes, const TFormatOptions& options = {}) {
-  try {
-    TOpened arj(bytes, options);
-    arj.List();
-  } catch (const EArchiveError& error) {
-    return error.Code();
-  }
-  return errNone;
+  return test::ThrownCode([&] { TOpened(bytes, options).List(); });
 }
 
 // Later volumes from memory, counting the requests.

@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -15,6 +16,8 @@ using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
+
+using test::Pattern;
 
 using namespace std::string_literals;
 
@@ -80,16 +83,6 @@ struct TMember {
     return out;
   }
 };
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string text(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : text) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return text;
-}
 
 TEST(GzipReader, NamesItsEntryFromTheHeaderOrTheArchive) {
   struct TCase {

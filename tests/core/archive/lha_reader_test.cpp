@@ -1,6 +1,7 @@
 #include "archive/archive_detect.h"
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,9 @@ using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
+
+using test::ListEntries;
+using test::Pattern;
 
 constexpr uint32_t Dos2010 = 0x3C21645C; // 2010-01-01 12:34:56
 constexpr uint32_t Stamp = 1'600'000'000;
@@ -138,24 +142,6 @@ std::string Archive(const std::vector<TItem>& items, bool endMarker = true) {
   return bytes;
 }
 
-std::vector<TArcEntry> ListAll(TFormatReader& reader) {
-  std::vector<TArcEntry> entries;
-  TArcEntry entry;
-  while (reader.Next(entry))
-    entries.push_back(entry);
-  return entries;
-}
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string text(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : text) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return text;
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), {});
@@ -217,7 +203,7 @@ TEST(LhaReader, HeaderFieldsAsStored) {
   const std::string bytes = Archive(items);
   TMemoryByteSource source(bytes.data(), bytes.size());
   auto reader = MakeLhaReader(source, {});
-  const auto entries = ListAll(*reader);
+  const auto entries = ListEntries(*reader);
   ASSERT_EQ(entries.size(), std::size(cases));
   uint64_t offset = 0;
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -293,7 +279,7 @@ TEST(LhaReader, DataOpensInAnyOrder) {
   int error = errNone;
   auto early = reader->OpenData(first, "", error);
   ASSERT_TRUE(early);
-  const auto rest = ListAll(*reader);
+  const auto rest = ListEntries(*reader);
   ASSERT_EQ(rest.size(), 2u);
   for (const size_t i : {size_t{1}, size_t{0}}) {
     const TDecoded got = DecodeEntry(*reader, rest[i]);
@@ -462,7 +448,7 @@ TEST(LhaReader, SamplesListAndDecode) {
     TFormatOptions options;
     options.StartOffset = detection.Offset;
     auto reader = MakeLhaReader(source, options);
-    const auto entries = ListAll(*reader);
+    const auto entries = ListEntries(*reader);
     ASSERT_EQ(entries.size(), expected.size());
     for (size_t i = 0; i < entries.size(); ++i) {
       const TArcEntry& entry = entries[i];
@@ -483,7 +469,7 @@ TEST(LhaReader, SamplesListAndDecode) {
       // liblhasa also finds the archive behind the program by itself.
       TFileByteSource again(CorpusPath(sample));
       auto scanning = MakeLhaReader(again, {});
-      const auto found = ListAll(*scanning);
+      const auto found = ListEntries(*scanning);
       ASSERT_EQ(found.size(), 1u);
       EXPECT_EQ(found[0].Offset, detection.Offset);
       EXPECT_EQ(entries[0].Offset, detection.Offset);

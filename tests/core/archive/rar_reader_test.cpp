@@ -3,6 +3,7 @@
 #include "archive/archive_libraries.h"
 #include "archive_samples.h"
 #include "library_override.h"
+#include "reader_harness.h"
 #include "temp_folder.h"
 #include "zip_writer.h"
 
@@ -15,6 +16,8 @@
 
 namespace corvane::archive {
 namespace {
+
+using test::Pattern;
 
 using test::ReadFile;
 
@@ -106,16 +109,6 @@ private:
 
   std::string Bytes;
 };
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string text(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : text) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return text;
-}
 
 // Every entry with its decoded data; the listing ends or throws EArchiveError (its code in Thrown).
 struct TWalk {

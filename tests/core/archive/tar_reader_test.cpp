@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@ using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
+
+using test::Pattern;
 
 constexpr int64_t Stamp = 1'600'000'000;
 
@@ -92,16 +95,6 @@ public:
 private:
   TMemoryByteSource Inner;
 };
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string text(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : text) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return text;
-}
 
 TEST(TarReader, ReportsEachKindOfEntryAsStored) {
   const std::string longName = std::string(150, 'n') + "/" + std::string(80, 'm') + ".txt";

@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@ using corvane::test::TDecoded;
 
 namespace corvane::archive {
 namespace {
+
+using test::Pattern;
 
 enum class TCoding { Uu, Xx };
 
@@ -48,16 +51,6 @@ std::string Section(std::string_view name, std::string_view data, TCoding coding
   for (const auto& line : EncodeLines(data, coding))
     text += line + eol;
   return text + "end" + eol;
-}
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string text(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : text) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return text;
 }
 
 // Every entry of a text with what its data gave.

@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 #include "zip_writer.h"
 
 #include <zlib.h>
@@ -45,30 +46,14 @@ std::string Letters(size_t size, uint32_t seed) {
 }
 
 // An archive in memory and its reader.
-struct TOpened {
+struct TOpened : test::TOpenedArchive {
   explicit TOpened(std::string bytes, const TFormatOptions& options = {})
-      : Bytes(std::move(bytes)), Source(Bytes.data(), Bytes.size()),
-        Reader(MakeZipReader(Source, options)) {}
-  std::vector<TArcEntry> List() {
-    std::vector<TArcEntry> entries;
-    TArcEntry entry;
-    while (Reader->Next(entry))
-      entries.push_back(entry);
-    return entries;
-  }
-  std::string Bytes;
-  TMemoryByteSource Source;
-  std::unique_ptr<TFormatReader> Reader;
+      : TOpenedArchive(std::move(bytes), MakeZipReader, options) {}
 };
 
 // The code MakeZipReader throws, or errNone.
 int OpenError(const std::string& bytes, const TFormatOptions& options = {}) {
-  try {
-    TOpened zip(bytes, options);
-  } catch (const EArchiveError& error) {
-    return error.Code();
-  }
-  return errNone;
+  return test::ThrownCode([&] { TOpened zip(bytes, options); });
 }
 
 // Where the n-th occurrence of a signature starts in the bytes.

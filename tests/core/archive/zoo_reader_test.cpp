@@ -1,5 +1,6 @@
 #include "archive/archive_format.h"
 #include "archive_samples.h"
+#include "reader_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,9 @@ using corvane::test::TDecodeStage;
 
 namespace corvane::archive {
 namespace {
+
+using test::ListEntries;
+using test::Pattern;
 
 using namespace std::string_literals;
 
@@ -49,16 +53,6 @@ uint16_t Crc16(std::string_view data) {
           (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
   }
   return crc;
-}
-
-std::string Pattern(size_t size, unsigned seed) {
-  std::string text(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : text) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return text;
 }
 
 // Text-like data: words from a small vocabulary, so LZW finds long strings and fills its table.
@@ -274,14 +268,6 @@ std::string ZooArchive(const std::vector<TZooMember>& members) {
   return out;
 }
 
-std::vector<TArcEntry> ListAll(TFormatReader& reader) {
-  std::vector<TArcEntry> entries;
-  TArcEntry entry;
-  while (reader.Next(entry))
-    entries.push_back(entry);
-  return entries;
-}
-
 TEST(ZooReader, NamesEntriesFromTheirShortLongAndFolderNames) {
   struct TCase {
     const char* What;
@@ -313,7 +299,7 @@ TEST(ZooReader, NamesEntriesFromTheirShortLongAndFolderNames) {
     const std::string bytes = ZooArchive({c.Member});
     TMemoryByteSource source(bytes.data(), bytes.size());
     auto reader = MakeZooReader(source, {});
-    const auto entries = ListAll(*reader);
+    const auto entries = ListEntries(*reader);
     ASSERT_EQ(entries.size(), 1u) << c.What;
     EXPECT_EQ(entries[0].Name, c.Name) << c.What;
   }
@@ -341,7 +327,7 @@ TEST(ZooReader, ListsSizesTimesCrcAndUnixMode) {
     const std::string bytes = ZooArchive({member});
     TMemoryByteSource source(bytes.data(), bytes.size());
     auto reader = MakeZooReader(source, {});
-    const auto entries = ListAll(*reader);
+    const auto entries = ListEntries(*reader);
     ASSERT_EQ(entries.size(), 1u) << c.What;
     const TArcEntry& e = entries[0];
     EXPECT_EQ(e.Offset, kArchiveHeaderSize) << c.What;
@@ -384,7 +370,7 @@ TEST(ZooReader, DecodesEveryMethod) {
         continue;
       TMemoryByteSource source(bytes.data(), bytes.size());
       auto reader = MakeZooReader(source, {});
-      const auto entries = ListAll(*reader);
+      const auto entries = ListEntries(*reader);
       ASSERT_EQ(entries.size(), 2u) << c.What;
       const TDecoded got = DecodeEntry(*reader, entries[0], "", chunk);
       EXPECT_EQ(got.Error, errNone) << c.What << ", pieces of " << chunk;
@@ -406,7 +392,7 @@ TEST(ZooReader, SkipsDeletedEntries) {
                                         {.Content = "three", .Method = 1, .ShortName = "THREE"}});
   TMemoryByteSource source(bytes.data(), bytes.size());
   auto reader = MakeZooReader(source, {});
-  const auto entries = ListAll(*reader);
+  const auto entries = ListEntries(*reader);
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].Name, "ONE");
   EXPECT_EQ(entries[1].Name, "THREE");
@@ -421,7 +407,7 @@ TEST(ZooReader, ReadsTheSampleArchives) {
     TFileByteSource source(CorpusPath(sample));
     ASSERT_TRUE(source.Valid()) << sample;
     auto reader = MakeZooReader(source, {});
-    const auto entries = ListAll(*reader);
+    const auto entries = ListEntries(*reader);
     ASSERT_EQ(entries.size(), expected.size()) << sample;
     for (size_t i = 0; i < entries.size(); ++i) {
       EXPECT_EQ(entries[i].Name, expected[i].Name) << sample;
@@ -501,7 +487,7 @@ TEST(ZooReader, ReportsFaultsOfTheData) {
     const std::string bytes = ZooArchive({c.Member});
     TMemoryByteSource source(bytes.data(), bytes.size());
     auto reader = MakeZooReader(source, {});
-    const auto entries = ListAll(*reader);
+    const auto entries = ListEntries(*reader);
     ASSERT_EQ(entries.size(), 1u) << c.What;
     const TDecoded got = DecodeEntry(*reader, entries[0]);
     EXPECT_EQ(got.Error, c.Error) << c.What;
