@@ -96,6 +96,10 @@ std::optional<pid_t> PidOfName(std::string_view name) {
 }
 
 TUniqueFd OpenTemp(const std::string& programFolder, bool create) {
+  if (programFolder.empty()) {
+    errno = ENOENT; // no program folder: never a "temp" in the working folder or at the root
+    return TUniqueFd();
+  }
   const std::string temp = TempOf(programFolder);
   if (create && ::mkdir(temp.c_str(), 0700) != 0 && errno != EEXIST)
     return TUniqueFd();
@@ -133,6 +137,8 @@ bool RemoveFolderOf(int tempFd, const std::string& temp, pid_t pid, dev_t device
 } // namespace
 
 std::string ProcessTempFolder(const std::string& programFolder) {
+  if (programFolder.empty())
+    return {};
   return TempOf(programFolder) + "/" + std::to_string(::getpid());
 }
 

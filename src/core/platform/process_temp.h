@@ -22,7 +22,8 @@
 
 namespace corvane::platform {
 
-// `<programFolder>/temp/<pid of this process>`, native, without a trailing "/".
+// `<programFolder>/temp/<pid of this process>`, native, without a trailing "/"; "" without a
+// program folder (every function here then does nothing).
 std::string ProcessTempFolder(const std::string& programFolder);
 
 // The stamp that tells process `pid` from others that had the same id before it: "" when the

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -70,6 +72,32 @@ TEST(PanelEnter, OnlyProgramsRunAndOtherFilesOpen) {
     return seen == notes + report || seen == report + notes;
   })) << test::ReadFile(opened);
   ::setenv("PATH", oldPath.c_str(), 1);
+}
+
+// Both panels' archive sources work in this process's own temporary folder, which is there while
+// the window lives and gone with it; a folder an ended process left behind is cleared at start.
+TEST(MainFormTemp, PanelsWorkInAFolderOfThisProcessRemovedAtTheEnd) {
+  const std::string home = platform::ProgramFolder();
+  const pid_t ended = ::fork();
+  if (ended == 0)
+    ::_exit(0);
+  ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+  const std::string stale = home + "/temp/" + std::to_string(ended);
+  ::mkdir((home + "/temp").c_str(), 0700);
+  ASSERT_EQ(::mkdir(stale.c_str(), 0700), 0);
+  test::WriteFile(stale + ".owner", "gone\n");
+  const std::string own = home + "/temp/" + std::to_string(::getpid());
+  {
+    TForm1 form;
+    EXPECT_FALSE(::access(stale.c_str(), F_OK) == 0);
+    const std::string work = platform::NativeToModel(own).value_or("?") + "\\";
+    EXPECT_EQ(form.LeftPanel()->Browser.WorkFolder, work);
+    EXPECT_EQ(form.RightPanel()->Browser.WorkFolder, work);
+    EXPECT_EQ(::access(own.c_str(), W_OK), 0);
+    test::WriteFile(own + "/archiver.log", "log\n");
+  }
+  EXPECT_NE(::access(own.c_str(), F_OK), 0);
+  EXPECT_NE(::access((own + ".owner").c_str(), F_OK), 0);
 }
 
 } // namespace
