@@ -305,11 +305,31 @@ TLaunchResult OpenDocument(const std::string& nativePath, const std::string& wor
   return Spawn(opener, {nativePath}, workFolder);
 }
 
+bool IsProgramFile(const std::string& nativePath) {
+  struct stat st {};
+  if (::stat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) == 0)
+    return false;
+  // O_NONBLOCK: should a FIFO have taken the file's place since the stat, opening it must not
+  // wait for a writer.
+  const TUniqueFd fd(::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.Valid())
+    return errno == EACCES;
+  struct stat opened {};
+  if (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode))
+    return false;
+  char head[4] = {};
+  ssize_t got;
+  do {
+    got = ::read(fd.Get(), head, sizeof head);
+  } while (got < 0 && errno == EINTR);
+  return (got >= 2 && head[0] == '#' && head[1] == '!') ||
+         (got == 4 && head[0] == '\x7f' && head[1] == 'E' && head[2] == 'L' && head[3] == 'F');
+}
+
 TLaunchResult OpenFile(const std::string& nativePath, const std::string& workFolder) {
   ReapLaunched();
-  struct stat st {};
-  if (::stat(SeenFromHere(nativePath, workFolder).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0) {
+  if (IsProgramFile(SeenFromHere(nativePath, workFolder))) {
     // Without a "/" posix_spawn would still take the name from the working folder, not PATH.
     const TLaunchResult result = Spawn(nativePath, {}, workFolder);
     if (result != TLaunchResult::Failed || (errno != ENOEXEC && errno != EACCES))

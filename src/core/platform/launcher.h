@@ -60,10 +60,15 @@ TLaunchResult RunProgram(const std::string& program, const std::vector<std::stri
 // Opens a file or folder with the desktop's program for it (xdg-open).
 TLaunchResult OpenDocument(const std::string& nativePath, const std::string& workFolder);
 
-// What Enter on a file does: a regular file with any execute bit runs as a program without
-// arguments; anything else opens as a document. So does a file whose execute bit means nothing
-// (every file on a FAT stick has one; a noexec mount refuses it): when the kernel will not run it,
-// it is opened as a document instead.
+// Whether a file is a program that Enter runs: a regular file (links followed) with an execute bit
+// that is a program, i.e. an ELF file or a script starting with "#!". An execute bit alone says
+// nothing: every file on exFAT, NTFS and CIFS mounts has one, and a document there opens like any
+// other. A program file we may not read (mode 0111) is left to the kernel to judge. FIFOs,
+// devices and folders are never programs, and nothing here blocks on them.
+bool IsProgramFile(const std::string& nativePath);
+
+// What Enter on a file does: a program file (IsProgramFile) runs without arguments; anything else
+// opens as a document. So does a program the kernel will not run (a noexec mount refuses it).
 TLaunchResult OpenFile(const std::string& nativePath, const std::string& workFolder);
 
 // Runs an editor command from settings (`"/opt/My Editor/ed" -n`) on a file: the command is split

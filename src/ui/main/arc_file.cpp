@@ -4,14 +4,13 @@
 #include "main/main_form.h"
 #include "model/browser_events.h"
 #include "panels/file_panel.h"
-#include "platform/file_ops.h"
 #include "platform/native_path.h"
+#include "platform/process_temp.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QProgressBar>
 
-#include <cerrno>
 #include <cmath>
 #include <memory>
 
@@ -25,14 +24,18 @@ std::optional<std::string> TForm1::GetArcFile(bool showProgress) {
   if (browser.SourceKind() != skArchive || !source || !entry || entry->IsFolder() || browser.Busy)
     return std::nullopt;
   const std::string name = entry->EntryName();
-  const std::string folder = ProgramFolder + "\\Temp\\";
-  const auto nativeFolder = platform::ModelToNative(folder);
-  if (!nativeFolder || (!platform::MakeFolder(*nativeFolder) && errno != EEXIST)) {
+  // This instance's own temporary folder, made again should it have gone meanwhile.
+  const std::string programFolder = platform::ModelToNativeFolder(ProgramFolder);
+  const std::string nativeFolder = platform::MakeProcessTemp(programFolder);
+  const std::optional<std::string> model =
+      nativeFolder.empty() ? std::nullopt : platform::NativeToModel(nativeFolder);
+  if (!model) {
     TAsker::Current().Error(
-        this,
-        QStringLiteral("Cannot make the temporary folder %1").arg(QString::fromStdString(folder)));
+        this, QStringLiteral("Cannot make the temporary folder %1")
+                  .arg(QString::fromStdString(platform::ProcessTempFolder(programFolder))));
     return std::nullopt;
   }
+  const std::string folder = *model + "\\";
 
   // Big entries get a small window with a bar while they are unpacked.
   std::unique_ptr<QDialog> progress;

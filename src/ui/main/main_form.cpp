@@ -8,6 +8,7 @@
 #include "panels/file_panel.h"
 #include "platform/drive_table.h"
 #include "platform/native_path.h"
+#include "platform/process_temp.h"
 #include "platform/program_files.h"
 #include "platform/program_folder.h"
 
@@ -62,7 +63,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  platform::RemoveProcessTemp(platform::ModelToNativeFolder(ProgramFolder));
+}
 
 void TForm1::FormCreate() {
   CreateComponents();
@@ -338,7 +341,14 @@ void TForm1::Last_Init() {
   RenameBox = new QLineEdit(ClientArea);
   RenameBox->setObjectName(QStringLiteral("RenameBox"));
   RenameBox->hide();
-  const std::string work = ProgramFolder + "\\Temp\\";
+  // This instance's own temporary folder; what ended instances left behind goes first.
+  const std::string programFolder = platform::ModelToNativeFolder(ProgramFolder);
+  platform::RemoveStaleTemps(programFolder);
+  std::string temp = platform::MakeProcessTemp(programFolder);
+  if (temp.empty())
+    temp = platform::ProcessTempFolder(programFolder); // named when an archiver needs it
+  const std::optional<std::string> tempModel = platform::NativeToModel(temp);
+  const std::string work = tempModel ? *tempModel + "\\" : std::string();
   for (TFPanel* panel : {PanelLeft, PanelRight}) {
     panel->Browser.WorkFolder = work;
     panel->StartMonitor();

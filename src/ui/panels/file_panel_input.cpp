@@ -9,7 +9,6 @@
 #include "panels/folder_monitor.h"
 #include "platform/drive_probe.h"
 #include "platform/drive_table.h"
-#include "platform/file_status.h"
 #include "platform/launcher.h"
 #include "platform/native_path.h"
 
@@ -301,10 +300,11 @@ void TFPanel::OpenCurrent() {
     OnFileEntered(CurrentName);
   const std::string native = NativeOf(CurrentPath);
   const std::string folder = NativeOf(Browser.RootPath() + Browser.RelPath());
-  platform::TFileStatus status;
-  const bool executable = OneOf(ext, {".exe", ".com", ".bat"}) ||
-                          (!native.empty() && platform::StatPath(native, status) &&
-                           status.Kind == platform::TEntryKind::Regular && (status.Mode & 0111));
+  // A file on disk runs only when it is a program; an execute bit alone (every file on exFAT,
+  // NTFS and CIFS mounts has one) leaves it a document. Inside an archive only the name can tell.
+  const bool onDisk = Browser.SourceKind() == skFolder && !native.empty();
+  const bool executable =
+      onDisk ? platform::IsProgramFile(native) : OneOf(ext, {".exe", ".com", ".bat"});
   const bool picture = OneOf(ext, {".bmp", ".jpg", ".jpeg", ".gif", ".pcx", ".ico", ".jpe", ".emf",
                                    ".wmf", ".dib", ".jif", ".rle", ".tga"});
   const bool sound = OneOf(
@@ -312,15 +312,15 @@ void TFPanel::OpenCurrent() {
   if (executable) {
     if (OnProgramRun)
       OnProgramRun(CurrentName, CurrentPath);
-    if (!native.empty())
-      platform::RunProgram(native, {}, folder);
+    if (onDisk)
+      platform::OpenFile(native, folder);
   } else if ((picture && OnEnterViewPic) || sound) {
     if (OnFileWork)
       OnFileWork(CurrentPath);
   } else if (ext == ".dll") {
     if (OnOpenResources)
       OnOpenResources(CurrentPath);
-  } else if (Browser.SourceKind() == skFolder && !native.empty()) {
+  } else if (onDisk) {
     platform::OpenDocument(native, folder);
   } else if (Browser.SourceKind() == skArchive && OneOf(ext, {".hlp", ".doc", ".txt", ".ini"})) {
     // A document inside an archive opens as a temporary copy taken out of it.

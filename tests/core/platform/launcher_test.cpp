@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -371,42 +372,80 @@ TEST(Launcher, ProgramsThatCannotStartFailWithTheReason) {
   EXPECT_EQ(world.Ran(), (std::map<std::string, TRun>{}));
 }
 
-TEST(Launcher, OpenFileRunsProgramsAndOpensEverythingElse) {
+TEST(Launcher, OpenFileRunsOnlyProgramsAndOpensEverythingElse) {
+  // An execute bit alone makes nothing a program: on exFAT, NTFS and CIFS mounts every file has
+  // one. Only an ELF file or a "#!" script runs; everything else goes to xdg-open.
+  enum TKind { Elf, Script, Text, Fifo, Folder };
   const struct {
     const char* Name;
+    TKind Kind;
     const char* Content;
-    unsigned Mode;     // 0: a folder
-    bool Document;     // OpenDocument rather than OpenFile
-    bool OpensWithXdg; // else the file runs itself, without arguments
+    unsigned Mode;
+    bool Runs; // else xdg-open gets the path
   } cases[] = {
-      {"my script", "#!/bin/sh\n", 0755, false, false},
-      {"notes.txt", "hello\n", 0644, false, true},
-      // Every file on a FAT stick has execute bits; the kernel will not run text.
-      {"fat notes.txt", "hello\n", 0755, false, true},
-      {"a folder", nullptr, 0, false, true},
-      {"my script", "#!/bin/sh\n", 0755, true, true},
+      {"true copy", Elf, nullptr, 0755, true},
+      {"my script", Script, nullptr, 0755, true},
+      {"only owner may run", Script, nullptr, 0700, true},
+      {"notes.txt", Text, "hello\n", 0644, false},
+      {"fat notes.txt", Text, "hello\n", 0755, false},
+      {"letter.doc", Text, "\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1 rest of a document", 0777, false},
+      {"half a shebang", Text, "#", 0755, false},
+      {"elf look-alike", Text,
+       "\x7f"
+       "EL",
+       0755, false},
+      {"empty", Text, "", 0755, false},
+      {"plain script", Script, nullptr, 0644, false},
+      {"a fifo", Fifo, nullptr, 0755, false},
+      {"a folder", Folder, nullptr, 0755, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TStubWorld world;
     world.PathStub("xdg-open");
     std::string path;
-    if (c.Mode == 0) {
-      path = world.Dir.Folder(c.Name);
-    } else if (std::string(c.Content).starts_with("#!")) {
+    switch (c.Kind) {
+    case Elf:
+      path = world.Dir.File(c.Name);
+      test::WriteFile(path, test::ReadFile("/bin/true"));
+      ASSERT_GT(test::ReadFile(path).size(), 4u);
+      break;
+    case Script:
       path = world.Stub(c.Name, "self");
-      world.Dir.Chmod(c.Name, c.Mode);
-    } else {
+      break;
+    case Text:
       path = world.Dir.File(c.Name);
       test::WriteFile(path, c.Content);
-      world.Dir.Chmod(c.Name, c.Mode);
+      break;
+    case Fifo:
+      path = world.Dir.Native(c.Name);
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      break;
+    case Folder:
+      path = world.Dir.Folder(c.Name);
+      break;
     }
-    const TLaunchResult result =
-        c.Document ? OpenDocument(path, world.Work) : OpenFile(path, world.Work);
-    EXPECT_EQ(result, TLaunchResult::Started);
-    const auto expected = c.OpensWithXdg ? std::pair{"xdg-open", TRun{world.RealWork(), {path}}}
-                                         : std::pair{"self", TRun{world.RealWork(), {}}};
-    EXPECT_EQ(world.Ran(), (std::map<std::string, TRun>{expected}));
+    world.Dir.Chmod(c.Name, c.Mode);
+    EXPECT_EQ(IsProgramFile(path), c.Runs);
+    EXPECT_EQ(OpenFile(path, world.Work), TLaunchResult::Started);
+    std::map<std::string, TRun> expected;
+    if (!c.Runs)
+      expected["xdg-open"] = TRun{world.RealWork(), {path}};
+    else if (c.Kind == Script)
+      expected["self"] = TRun{world.RealWork(), {}};
+    EXPECT_EQ(world.Ran(), expected);
+  }
+
+  {
+    TStubWorld world;
+    world.PathStub("xdg-open");
+    // OpenDocument never runs a program; a relative path is taken from the working folder.
+    const std::string script = world.Stub("work folder/my script", "self");
+    EXPECT_EQ(OpenDocument(script, world.Work), TLaunchResult::Started);
+    EXPECT_EQ(world.Ran(),
+              (std::map<std::string, TRun>{{"xdg-open", {world.RealWork(), {script}}}}));
+    EXPECT_EQ(OpenFile("my script", world.Work), TLaunchResult::Started);
+    EXPECT_EQ(world.Ran().at("self"), (TRun{world.RealWork(), {}}));
   }
 
   TStubWorld world;
