@@ -384,7 +384,7 @@ bool TForm1::CursorIsExecutableImage() const {
 }
 
 bool TForm1::ListView() const {
-  const int mode = ActivePanel()->ViewMode;
+  const TViewMode mode = ActivePanel()->ViewMode;
   return mode != TFPanel::vmInfo && mode != TFPanel::vmQuickView;
 }
 
@@ -518,8 +518,8 @@ void TForm1::ToggleQuickViewOther() {
 
 void TForm1::ToggleInformationOther() {
   TFPanel* other = OtherPanel();
-  if (RememberedMode != 1 && RememberedMode != 3 && RememberedMode != 4)
-    RememberedMode = 1;
+  if (RememberedMode == TViewMode::Info)
+    RememberedMode = TViewMode::Brief;
   if (other->ViewMode != TFPanel::vmInfo) {
     RememberedMode = other->ViewMode;
     other->SetViewMode(TFPanel::vmInfo);

@@ -180,10 +180,10 @@ void TForm1::MenuOpening(const std::string& menu) {
   if (menu == "Panel") {
     check("ActiveLeft", ActiveSide == QStringLiteral("Left"));
     check("ActiveRight", ActiveSide != QStringLiteral("Left"));
-    check("ShowFiles", panel->ViewMode == 1);
-    check("Information", panel->ViewMode == 2);
-    check("ExtendedView", panel->ViewMode == 3);
-    check("QuickView", panel->ViewMode == 4);
+    check("ShowFiles", panel->ViewMode == TViewMode::Brief);
+    check("Information", panel->ViewMode == TViewMode::Info);
+    check("ExtendedView", panel->ViewMode == TViewMode::Full);
+    check("QuickView", panel->ViewMode == TViewMode::QuickView);
   } else if (menu == "Toolbars") {
     check("ToggleToolBar", Settings.Show_ToolBar);
     check("ToggleDriveBar", Settings.Show_DriveBar);
@@ -213,10 +213,10 @@ void TForm1::ApplyColorScheme(int number) {
   const TScheme& scheme = Schemes[number - 1];
   for (TFPanel* panel : {PanelLeft, PanelRight}) {
     TPanelSettings& s = panel->Settings;
-    int mode = scheme.Mode;
+    TViewMode mode = ViewModeFromNumber(scheme.Mode).value_or(TViewMode::Brief);
     int columns = scheme.Columns;
-    if (mode == 0) { // left brief, right full
-      mode = panel == PanelLeft ? 1 : 3;
+    if (scheme.Mode == 0) { // left brief, right full
+      mode = panel == PanelLeft ? TViewMode::Brief : TViewMode::Full;
       columns = panel == PanelLeft ? 3 : 1;
     }
     panel->ViewMode = mode;
@@ -250,7 +250,7 @@ void TForm1::ApplyColorScheme(int number) {
   Settings.OldDrag = scheme.OldDrag;
 }
 
-void TForm1::SetViewModeCommand(int mode) {
+void TForm1::SetViewModeCommand(TViewMode mode) {
   TFPanel* panel = ActivePanel();
   if (mode == TFPanel::vmInfo &&
       (OtherPanel()->ViewMode == TFPanel::vmInfo || panel->ViewMode == TFPanel::vmInfo))

@@ -317,10 +317,11 @@ void TForm1::ApplyViewStyles(int leftStyle, int rightStyle) {
   Settings.Left_Style = leftStyle;
   Settings.Right_Style = rightStyle;
   for (auto [panel, style] : {std::pair{PanelLeft, leftStyle}, std::pair{PanelRight, rightStyle}}) {
-    panel->ViewMode = style;
-    if (style == TFPanel::vmBrief || style == TFPanel::vmFull) {
-      panel->ListMode = style;
-      panel->Settings.Columns = style == TFPanel::vmFull ? 1 : 3;
+    const TViewMode mode = *ViewModeFromNumber(style);
+    panel->ViewMode = mode;
+    if (mode == TViewMode::Brief || mode == TViewMode::Full) {
+      panel->ListMode = mode;
+      panel->Settings.Columns = mode == TViewMode::Full ? 1 : 3;
     }
   }
 }

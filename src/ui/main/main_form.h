@@ -10,6 +10,7 @@
 
 #include "config/ini_file.h"
 #include "main/language.h"
+#include "panels/view_mode.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -272,7 +273,7 @@ private:
   void Last_Init();
   void CreateComponents();
   void CreateMainMenu();
-  void SetViewModeCommand(int mode);
+  void SetViewModeCommand(TViewMode mode);
   // The handlers of the command table that are more than a call.
   void AppendToCommandLine(const TFPanel* panel);
   void ActivateSide(bool left);
@@ -299,7 +300,8 @@ private:
   std::unique_ptr<TPauseHotKey> PauseKey;
   std::unique_ptr<config::TIniFile> MainConfigFile;
   int PendingScheme = -1;
-  int RememberedMode = 1; // the other panel's mode before Ctrl+L showed information
+  // The other panel's mode before Ctrl+L showed information.
+  TViewMode RememberedMode = TViewMode::Brief;
   bool Dragging = false;
   int DriveBarFullWidth = 6;
 };

@@ -99,7 +99,7 @@ void TForm1::Load_INI() {
 
   ApplyViewStyles(left, right);
   for (TFPanel* panel : {PanelLeft, PanelRight}) {
-    LoadPanelSettings(ini, panel->Side, panel->ViewMode, panel->Settings);
+    LoadPanelSettings(ini, panel->Side, panel->ViewMode == TViewMode::Full, panel->Settings);
     panel->OnEnterViewPic = s.OnEnterViewPic;
     panel->RightClickForPopup = s.RightClickForPopup;
     panel->OldDrag = s.OldDrag;
@@ -128,8 +128,8 @@ void TForm1::Save_INI() {
   ini.WriteString("Global", "ProgDate", "21.02.1999");
   ini.WriteString("Global", "Root", ProgramFolder);
   ini.WriteString("Global", "Active", Utf8(ActiveSide));
-  ini.WriteInteger("Global", "Left_Style", PanelLeft->ViewMode);
-  ini.WriteInteger("Global", "Right_Style", PanelRight->ViewMode);
+  ini.WriteInteger("Global", "Left_Style", static_cast<int>(PanelLeft->ViewMode));
+  ini.WriteInteger("Global", "Right_Style", static_cast<int>(PanelRight->ViewMode));
   ini.WriteString("Global", "Language", s.Language.isEmpty() ? "ENGLISH" : Utf8(s.Language));
   ini.WriteBool("Global", "SysTrayIcon", s.SysTrayIcon);
   ini.WriteBool("Global", "OnTop", s.OnTop);

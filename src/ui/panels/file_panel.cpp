@@ -667,7 +667,7 @@ bool TFPanel::MonitorActive() const {
   return FolderMonitor->Active();
 }
 
-void TFPanel::SetViewMode(int mode) {
+void TFPanel::SetViewMode(TViewMode mode) {
   ViewMode = mode;
   if (mode == vmBrief || mode == vmFull) {
     ListMode = mode;

@@ -13,6 +13,7 @@
 #include "panels/panel_layout.h"
 #include "panels/panel_settings.h"
 #include "panels/type_icons.h"
+#include "panels/view_mode.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -35,7 +36,10 @@ class TFPanel final : public QWidget {
   Q_OBJECT
 
 public:
-  enum TViewMode { vmBrief = 1, vmInfo = 2, vmFull = 3, vmQuickView = 4 };
+  static constexpr TViewMode vmBrief = TViewMode::Brief;
+  static constexpr TViewMode vmInfo = TViewMode::Info;
+  static constexpr TViewMode vmFull = TViewMode::Full;
+  static constexpr TViewMode vmQuickView = TViewMode::QuickView;
 
   TFPanel(QWidget* parent, const QString& side);
   ~TFPanel() override;
@@ -71,7 +75,7 @@ public:
   TFolderMonitor& Monitor() { return *FolderMonitor; }
 
   // Brief and full mode toggle each other.
-  void SetViewMode(int mode);
+  void SetViewMode(TViewMode mode);
 
   // Cursor and mark operations; the main window's key handler calls them on the active panel.
   void CursorUp();
@@ -116,8 +120,8 @@ public:
 
   QString Side;
   bool Active = false;
-  int ViewMode = vmBrief;
-  int ListMode = vmBrief;
+  TViewMode ViewMode = vmBrief;
+  TViewMode ListMode = vmBrief; // the last list mode (brief or full), restored after the others
   TBrowser Browser;
   int TopIndex = 0;
   int CursorOffset = 0;

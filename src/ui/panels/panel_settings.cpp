@@ -63,7 +63,7 @@ std::string PanelSection(const QString& side) {
   return side == QStringLiteral("Left") ? "Panel_Left" : "Panel_Right";
 }
 
-void LoadPanelSettings(config::TIniFile& ini, const QString& side, int viewMode,
+void LoadPanelSettings(config::TIniFile& ini, const QString& side, bool oneColumn,
                        TPanelSettings& s) {
   const std::string section = PanelSection(side);
   s.Left = ini.ReadInteger(section, "Left", 0);
@@ -74,7 +74,7 @@ void LoadPanelSettings(config::TIniFile& ini, const QString& side, int viewMode,
   s.Path = FromUtf8(path.empty() ? std::string("c:\\") : path);
   s.PathType = FromUtf8(ini.ReadString(section, "PathType", Utf8(s.PathType)));
   s.Columns = ini.ReadInteger(section, "Columns", 3);
-  if (viewMode == 3)
+  if (oneColumn)
     s.Columns = 1;
   s.Length = ini.ReadInteger(section, "Length", s.Length);
   for (const auto& flag : FlagKeys)

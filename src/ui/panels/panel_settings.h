@@ -77,8 +77,8 @@ struct TPanelWords {
 
 // The settings file section of a panel side: [Panel_Left] or [Panel_Right].
 std::string PanelSection(const QString& side);
-// Reads a panel's section over its current settings; `viewMode` 3 forces one column.
-void LoadPanelSettings(config::TIniFile& ini, const QString& side, int viewMode,
+// Reads a panel's section over its current settings; oneColumn (the full view) forces one column.
+void LoadPanelSettings(config::TIniFile& ini, const QString& side, bool oneColumn,
                        TPanelSettings& settings);
 // Writes a panel's section; `path` is the shown folder.
 void SavePanelSettings(config::TIniFile& ini, const QString& side, const TPanelSettings& settings,

@@ -411,8 +411,8 @@ TEST(Commands, ColourSchemesPaintBothPanels) {
       const QColor painted = panel->Canvas().toImage().pixelColor(g.ListRight - 12, g.InfoTop - 4);
       EXPECT_EQ(painted, ColorFromNumber(c.Background)) << c.Scheme;
     }
-    EXPECT_EQ(f.Form.LeftPanel()->ViewMode, c.LeftMode) << c.Scheme;
-    EXPECT_EQ(f.Form.RightPanel()->ViewMode, c.RightMode) << c.Scheme;
+    EXPECT_EQ(static_cast<int>(f.Form.LeftPanel()->ViewMode), c.LeftMode) << c.Scheme;
+    EXPECT_EQ(static_cast<int>(f.Form.RightPanel()->ViewMode), c.RightMode) << c.Scheme;
   }
   EXPECT_EQ(f.Form.LeftPanel()->Settings.FileSelectColor, 0x00FFFFu);
   EXPECT_EQ(f.Form.LeftPanel()->Settings.LineColorSlave, 0x8000000Fu);

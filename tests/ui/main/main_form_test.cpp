@@ -39,8 +39,9 @@ TEST(MainForm, StoredViewStylesAreMendedWhenImpossible) {
   for (const Case& c :
        {Case{1, 3, 1, 3}, Case{2, 2, 1, 2}, Case{5, 1, 1, 1}, Case{3, 9, 1, 1}, Case{4, 2, 4, 2}}) {
     form.ApplyViewStyles(c.Left, c.Right);
-    EXPECT_EQ(form.LeftPanel()->ViewMode, c.WantLeft) << c.Left << "," << c.Right;
-    EXPECT_EQ(form.RightPanel()->ViewMode, c.WantRight) << c.Left << "," << c.Right;
+    EXPECT_EQ(static_cast<int>(form.LeftPanel()->ViewMode), c.WantLeft) << c.Left << "," << c.Right;
+    EXPECT_EQ(static_cast<int>(form.RightPanel()->ViewMode), c.WantRight)
+        << c.Left << "," << c.Right;
   }
 }
 

@@ -78,8 +78,8 @@ TEST(Settings, StoredValuesLoadByTheirRules) {
                 "[Panel_Left]\nSorthMethod=srBogus\nColumns=3\nPath=\n"
                 "[Panel_Right]\nSorthMethod=srName\n");
   TForm1 form;
-  EXPECT_EQ(form.LeftPanel()->ViewMode, 1);
-  EXPECT_EQ(form.RightPanel()->ViewMode, 2);
+  EXPECT_EQ(form.LeftPanel()->ViewMode, TViewMode::Brief);
+  EXPECT_EQ(form.RightPanel()->ViewMode, TViewMode::Info);
   EXPECT_EQ(form.LeftPanel()->Settings.SortMode, smExtension);
   EXPECT_EQ(form.RightPanel()->Settings.SortMode, smName);
   EXPECT_EQ(form.LeftPanel()->Browser.RootPath(), "C:\\");

@@ -20,7 +20,7 @@ using test::TTempFolder;
 
 // A panel over a real temporary folder, laid out at a given size.
 struct TPanelFixture {
-  TPanelFixture(int width, int height, int mode = TFPanel::vmBrief) : Panel(nullptr, "Left") {
+  TPanelFixture(int width, int height, TViewMode mode = TFPanel::vmBrief) : Panel(nullptr, "Left") {
     Panel.ApplyDefaults();
     Panel.SetViewMode(mode);
     Panel.Active = true;
@@ -68,7 +68,7 @@ TEST(PanelLayout, PanelMeasuresItsHeaderWithItsFont) {
 
 TEST(PanelLayout, ColumnGeometryInBriefAndFullMode) {
   struct Case {
-    int Mode;
+    TViewMode Mode;
     int Step;
     int Width;
     int Rows;
@@ -78,10 +78,10 @@ TEST(PanelLayout, ColumnGeometryInBriefAndFullMode) {
     TPanelFixture fixture(300, 400, c.Mode);
     fixture.Panel.LayoutAndPaint();
     const TPanelGeometry& g = fixture.Panel.Geometry();
-    EXPECT_EQ(g.ColumnStep, c.Step) << c.Mode;
-    EXPECT_EQ(g.ColumnWidth, c.Width) << c.Mode;
-    EXPECT_EQ(g.LineHeight, 16) << c.Mode;
-    EXPECT_EQ(g.RowsPerColumn, c.Rows) << c.Mode;
+    EXPECT_EQ(g.ColumnStep, c.Step) << static_cast<int>(c.Mode);
+    EXPECT_EQ(g.ColumnWidth, c.Width) << static_cast<int>(c.Mode);
+    EXPECT_EQ(g.LineHeight, 16) << static_cast<int>(c.Mode);
+    EXPECT_EQ(g.RowsPerColumn, c.Rows) << static_cast<int>(c.Mode);
     EXPECT_EQ(g.ListTop, 25);
     EXPECT_EQ(g.InfoTop, 25 + 326);
     EXPECT_EQ(g.ScrollBar, QRect(QPoint(3, 400 - 11 + 2), QPoint(296, 398)));
