@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   corvane::InstallFontSubstitutions();
 
-  corvane::TFPanel panel(nullptr, QStringLiteral("Left"));
+  corvane::TFPanel panel(nullptr, corvane::TPanelSide::Left);
   panel.ApplyDefaults();
   panel.Active = true;
   panel.Settings.Path = QString::fromStdString(*corvane::platform::NativeToModel(folder));

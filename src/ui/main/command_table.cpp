@@ -251,7 +251,7 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"SortModes", "Panel", "Sort modes", "Ctrl+F12", "Panel_SortMode", 0, 0, nullptr},
       {"ChangeDrive", "Panel", "Change drive", "", "Panel_ChangeDrive", 0, 0, nullptr},
       {"SwitchPanels", "Panel", "Cnange panel", "Tab", "", 0, cfHidden,
-       [](F& f) { f.ActivateSide(f.ActiveSide != QStringLiteral("Left")); }},
+       [](F& f) { f.ActivateSide(f.ActiveSide != TPanelSide::Left); }},
       // "C&onfiguration", with its two submenus after "Archivers options".
       {"MainOptions", "Config", "Main options", "Ctrl+P", "Config_Main", 0, 0, nullptr},
       {"SetColors", "Config", "Set Colors", "Ctrl+C", "Config_Color", 0, 0, nullptr},
@@ -480,8 +480,7 @@ void TForm1::AppendToCommandLine(const TFPanel* panel) {
 }
 
 void TForm1::ActivateSide(bool left) {
-  SetActive(left ? QStringLiteral("Left") : QStringLiteral("Right"), left ? PanelLeft : PanelRight,
-            QStringLiteral("Show"));
+  SetActive(left ? TPanelSide::Left : TPanelSide::Right, true);
   ChangeFolderEv(ActiveSide);
 }
 

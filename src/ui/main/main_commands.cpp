@@ -178,8 +178,8 @@ void TForm1::MenuOpening(const std::string& menu) {
     if (menu == entry.Command->Menu)
       entry.Action->setEnabled(CommandEnabled(*entry.Command));
   if (menu == "Panel") {
-    check("ActiveLeft", ActiveSide == QStringLiteral("Left"));
-    check("ActiveRight", ActiveSide != QStringLiteral("Left"));
+    check("ActiveLeft", ActiveSide == TPanelSide::Left);
+    check("ActiveRight", ActiveSide == TPanelSide::Right);
     check("ShowFiles", panel->ViewMode == TViewMode::Brief);
     check("Information", panel->ViewMode == TViewMode::Info);
     check("ExtendedView", panel->ViewMode == TViewMode::Full);

@@ -234,17 +234,17 @@ void TForm1::Super_Global() {
 }
 
 void TForm1::FilePanels_Init() {
-  ActiveSide = QStringLiteral("Left");
-  PanelLeft = new TFPanel(ClientArea, QStringLiteral("Left"));
-  PanelRight = new TFPanel(ClientArea, QStringLiteral("Right"));
+  ActiveSide = TPanelSide::Left;
+  PanelLeft = new TFPanel(ClientArea, TPanelSide::Left);
+  PanelRight = new TFPanel(ClientArea, TPanelSide::Right);
   PanelLeft->Active = true;
   for (TFPanel* panel : {PanelLeft, PanelRight}) {
     panel->setGeometry(20, 40, 250, 270);
     panel->ApplyDefaults();
     panel->show();
     panel->OnChangeFilePos = [this](int index) { ChangeFilePos(index); };
-    panel->OnChangeFolder = [this](const QString& side) { ChangeFolderEv(side); };
-    panel->OnChangeDrive = [this](const QString& side) { ChangeDrive(side); };
+    panel->OnChangeFolder = [this](TPanelSide side) { ChangeFolderEv(side); };
+    panel->OnChangeDrive = [this](TPanelSide side) { ChangeDrive(side); };
     panel->OnFileWork = [this](const std::string& path) { File_Work(path); };
     panel->OnGetArcFile = [this] { return GetArcFile(true); };
     panel->OnFileEntered = [this](const std::string& name) { AddFileToHistory(name); };
@@ -276,8 +276,8 @@ void TForm1::FilePanels_Init() {
       DraggedName.clear();
     };
   }
-  PanelLeft->OnActive = [this](const QString& word) { ActiveLeft(word); };
-  PanelRight->OnActive = [this](const QString& word) { ActiveRight(word); };
+  PanelLeft->OnActive = [this] { SetActive(TPanelSide::Left, false); };
+  PanelRight->OnActive = [this] { SetActive(TPanelSide::Right, false); };
 }
 
 void TForm1::CreateHotDrives() {
@@ -291,7 +291,7 @@ void TForm1::CreateHotDrives() {
 
 void TForm1::Global_Init() {
   setWindowTitle(QStringLiteral("Corvane v1.50"));
-  ActiveSide = QStringLiteral("Left");
+  ActiveSide = TPanelSide::Left;
   Settings.Show_ToolBar = true;
   Settings.Show_StatusBar = true;
   Settings.Show_DriveBar = true;
@@ -414,35 +414,26 @@ void TForm1::ApplyBarSettings() {
 }
 
 TFPanel* TForm1::ActivePanel() const {
-  return ActiveSide == QStringLiteral("Left") ? PanelLeft : PanelRight;
+  return ActiveSide == TPanelSide::Left ? PanelLeft : PanelRight;
 }
 
 TFPanel* TForm1::OtherPanel() const {
-  return ActiveSide == QStringLiteral("Left") ? PanelRight : PanelLeft;
+  return ActiveSide == TPanelSide::Left ? PanelRight : PanelLeft;
 }
 
-void TForm1::SetActive(const QString& side, TFPanel* panel, const QString& redraw) {
+void TForm1::SetActive(TPanelSide side, bool drawCursors) {
   ActiveSide = side;
-  TFPanel* other = panel == PanelLeft ? PanelRight : PanelLeft;
+  TFPanel* panel = ActivePanel();
+  TFPanel* other = OtherPanel();
   other->EraseCursor();
   panel->Active = true;
   other->Active = false;
   for (TFPanel* each : {PanelLeft, PanelRight}) {
     each->DrawFrame(false);
     each->SyncCursorCell();
-    if (redraw == QStringLiteral("Show"))
+    if (drawCursors)
       each->DrawCursor();
   }
-}
-
-void TForm1::ActiveLeft(const QString& word) {
-  if (word == QStringLiteral("Active"))
-    SetActive(QStringLiteral("Left"), PanelLeft, QString());
-}
-
-void TForm1::ActiveRight(const QString& word) {
-  if (word == QStringLiteral("Active"))
-    SetActive(QStringLiteral("Right"), PanelRight, QString());
 }
 
 void TForm1::Update_AllPanels() {
@@ -464,12 +455,12 @@ void TForm1::Update_HotDrives() {
   FormResize();
 }
 
-void TForm1::ChangeDrive(const QString&) {}
+void TForm1::ChangeDrive(TPanelSide) {}
 
 void TForm1::ChangeFilePos(int) {}
 
-void TForm1::ChangeFolderEv(const QString& side) {
-  const TFPanel* panel = side == QStringLiteral("Left") ? PanelLeft : PanelRight;
+void TForm1::ChangeFolderEv(TPanelSide side) {
+  const TFPanel* panel = side == TPanelSide::Left ? PanelLeft : PanelRight;
   const std::string folder = panel->Browser.ShownPath();
   ComRead->setText(QString::fromUtf8(folder.data(), qsizetype(folder.size())) + QLatin1Char('>'));
   ComRead->adjustSize();

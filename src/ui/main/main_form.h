@@ -98,16 +98,14 @@ public:
   TFPanel* LeftPanel() const { return PanelLeft; }
   TFPanel* RightPanel() const { return PanelRight; }
 
-  // Makes a side active; "Show" also draws both cursor bars.
-  void SetActive(const QString& side, TFPanel* panel, const QString& redraw);
-  void ActiveLeft(const QString& word);
-  void ActiveRight(const QString& word);
+  // Makes a side active; drawCursors also draws both cursor bars.
+  void SetActive(TPanelSide side, bool drawCursors);
   void Update_AllPanels();
   void Update_FilePanel(TFPanel* panel);
   void Update_HotDrives();
-  void ChangeDrive(const QString& side);
+  void ChangeDrive(TPanelSide side);
   void ChangeFilePos(int index);
-  void ChangeFolderEv(const QString& side);
+  void ChangeFolderEv(TPanelSide side);
   void AddFileToHistory(const std::string& name);
   void File_Work(const std::string& path);
   // Copies the active panel's cursor entry out of the archive it shows into the temporary folder:
@@ -216,7 +214,7 @@ public:
 
   TMainSettings Settings;
   double SplitRatio = 0.5;
-  QString ActiveSide = QStringLiteral("Left");
+  TPanelSide ActiveSide = TPanelSide::Left;
   std::string ProgramFolder;
 
   QWidget* ClientArea = nullptr;

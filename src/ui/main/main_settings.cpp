@@ -106,7 +106,7 @@ void TForm1::Load_INI() {
     panel->AmericanDates = s.Language == QStringLiteral("AMERICAN");
   }
   const bool rightActive = s.Active != QStringLiteral("Left");
-  ActiveSide = rightActive ? QStringLiteral("Right") : QStringLiteral("Left");
+  ActiveSide = rightActive ? TPanelSide::Right : TPanelSide::Left;
   PanelLeft->Active = !rightActive;
   PanelRight->Active = rightActive;
   if (s.StateWin) {
@@ -127,7 +127,7 @@ void TForm1::Save_INI() {
   ini.WriteString("Global", "Build", "");
   ini.WriteString("Global", "ProgDate", "21.02.1999");
   ini.WriteString("Global", "Root", ProgramFolder);
-  ini.WriteString("Global", "Active", Utf8(ActiveSide));
+  ini.WriteString("Global", "Active", SideName(ActiveSide));
   ini.WriteInteger("Global", "Left_Style", static_cast<int>(PanelLeft->ViewMode));
   ini.WriteInteger("Global", "Right_Style", static_cast<int>(PanelRight->ViewMode));
   ini.WriteString("Global", "Language", s.Language.isEmpty() ? "ENGLISH" : Utf8(s.Language));

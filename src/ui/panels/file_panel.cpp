@@ -37,10 +37,10 @@ uint8_t SortModeFor(uint8_t mode) {
 
 } // namespace
 
-TFPanel::TFPanel(QWidget* parent, const QString& side)
+TFPanel::TFPanel(QWidget* parent, TPanelSide side)
     : QWidget(parent), Side(side), FolderMonitor(std::make_unique<TFolderMonitor>(this)) {
-  setObjectName(side == QStringLiteral("Left") ? QStringLiteral("PanelLeft")
-                                               : QStringLiteral("PanelRight"));
+  setObjectName(side == TPanelSide::Left ? QStringLiteral("PanelLeft")
+                                         : QStringLiteral("PanelRight"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   FolderMonitor->OnChange = [this] { ReReadAfterChange(); };
   setMouseTracking(true);
@@ -94,7 +94,7 @@ TFPanel::~TFPanel() = default;
 
 void TFPanel::ApplyDefaults() {
   Settings = TPanelSettings();
-  ViewMode = Side == QStringLiteral("Left") ? vmBrief : vmFull;
+  ViewMode = Side == TPanelSide::Left ? vmBrief : vmFull;
   ListMode = ViewMode;
   Settings.Columns = ViewMode == vmFull ? 1 : 3;
   Settings.SortMode = smExtension;

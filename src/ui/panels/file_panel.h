@@ -41,7 +41,7 @@ public:
   static constexpr TViewMode vmFull = TViewMode::Full;
   static constexpr TViewMode vmQuickView = TViewMode::QuickView;
 
-  TFPanel(QWidget* parent, const QString& side);
+  TFPanel(QWidget* parent, TPanelSide side);
   ~TFPanel() override;
 
   // Every setting and colour back to its default; the left panel in brief mode, the right in full.
@@ -118,7 +118,7 @@ public:
   std::function<std::optional<uint32_t>(const std::string& dotExt, bool hidden)> FileColorLookup;
   bool AmericanDates = false;
 
-  QString Side;
+  TPanelSide Side;
   bool Active = false;
   TViewMode ViewMode = vmBrief;
   TViewMode ListMode = vmBrief; // the last list mode (brief or full), restored after the others
@@ -138,14 +138,14 @@ public:
   std::string ArchiveTypeName;
   bool MouseCaptured = false; // a mouse press is being captured: drawing leaves Cursor alone
 
-  std::function<void(const QString& word)> OnActive;
+  std::function<void()> OnActive;
   std::function<void(const std::string& path)> OnFileWork;
   // Copies the cursor entry of the shown archive to a temporary file: its model path, or nothing
   // when that failed (the user was told).
   std::function<std::optional<std::string>()> OnGetArcFile;
-  std::function<void(const QString& side)> OnChangeDrive;
+  std::function<void(TPanelSide side)> OnChangeDrive;
   std::function<void(int index)> OnChangeFilePos;
-  std::function<void(const QString& side)> OnChangeFolder;
+  std::function<void(TPanelSide side)> OnChangeFolder;
   std::function<void(const std::string& name)> OnFileEntered;
   // A program was started from the panel: its name and full path, for the command history.
   std::function<void(const std::string& name, const std::string& path)> OnProgramRun;

@@ -419,13 +419,13 @@ void TFPanel::mousePressEvent(QMouseEvent* event) {
       if (OnChangeDrive)
         OnChangeDrive(Side);
     } else if (!Active && OnActive) {
-      OnActive(QStringLiteral("Active"));
+      OnActive();
     }
     return;
   }
   if (inList) {
     if (!Active && OnActive)
-      OnActive(QStringLiteral("Active"));
+      OnActive();
     if (OnChangeFolder)
       OnChangeFolder(Side);
     if (Browser.Count() == 0)
@@ -451,7 +451,7 @@ void TFPanel::mousePressEvent(QMouseEvent* event) {
   // Below the list, above the scroll bar.
   if (event->button() == Qt::LeftButton) {
     if (!Active && OnActive)
-      OnActive(QStringLiteral("Active"));
+      OnActive();
     Gesture = gsLeftPress;
     MouseCaptured = true;
     StartAutoScroll(+1);
@@ -480,8 +480,7 @@ void TFPanel::StartAutoScroll(int direction) {
 }
 
 void TFPanel::LeftPressMove(QPoint point) {
-  const bool towardsOther =
-      Side == QStringLiteral("Left") ? point.x() >= width() - 2 : point.x() < 0;
+  const bool towardsOther = Side == TPanelSide::Left ? point.x() >= width() - 2 : point.x() < 0;
   const bool farEnough =
       std::abs(point.x() - PressPoint.x()) > 5 || std::abs(point.y() - PressPoint.y()) > 5;
   if ((!OldDrag && towardsOther) || (OldDrag && farEnough)) {

@@ -59,12 +59,11 @@ const TFlagKey FlagKeys[] = {
 
 } // namespace
 
-std::string PanelSection(const QString& side) {
-  return side == QStringLiteral("Left") ? "Panel_Left" : "Panel_Right";
+std::string PanelSection(TPanelSide side) {
+  return side == TPanelSide::Left ? "Panel_Left" : "Panel_Right";
 }
 
-void LoadPanelSettings(config::TIniFile& ini, const QString& side, bool oneColumn,
-                       TPanelSettings& s) {
+void LoadPanelSettings(config::TIniFile& ini, TPanelSide side, bool oneColumn, TPanelSettings& s) {
   const std::string section = PanelSection(side);
   s.Left = ini.ReadInteger(section, "Left", 0);
   s.Top = ini.ReadInteger(section, "Top", 0);
@@ -96,7 +95,7 @@ void LoadPanelSettings(config::TIniFile& ini, const QString& side, bool oneColum
   s.Stolbik_Date = ini.ReadInteger(section, "Stolbik_Date", 75);
 }
 
-void SavePanelSettings(config::TIniFile& ini, const QString& side, const TPanelSettings& s,
+void SavePanelSettings(config::TIniFile& ini, TPanelSide side, const TPanelSettings& s,
                        const std::string& path, bool insideArchive) {
   const std::string section = PanelSection(side);
   ini.WriteInteger(section, "Left", s.Left);

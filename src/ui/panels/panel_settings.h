@@ -4,6 +4,7 @@
 
 #include "main/colors.h"
 #include "model/sort_key.h"
+#include "panels/view_mode.h"
 
 #include <QString>
 
@@ -76,12 +77,12 @@ struct TPanelWords {
 };
 
 // The settings file section of a panel side: [Panel_Left] or [Panel_Right].
-std::string PanelSection(const QString& side);
+std::string PanelSection(TPanelSide side);
 // Reads a panel's section over its current settings; oneColumn (the full view) forces one column.
-void LoadPanelSettings(config::TIniFile& ini, const QString& side, bool oneColumn,
+void LoadPanelSettings(config::TIniFile& ini, TPanelSide side, bool oneColumn,
                        TPanelSettings& settings);
 // Writes a panel's section; `path` is the shown folder.
-void SavePanelSettings(config::TIniFile& ini, const QString& side, const TPanelSettings& settings,
+void SavePanelSettings(config::TIniFile& ini, TPanelSide side, const TPanelSettings& settings,
                        const std::string& path, bool insideArchive);
 
 } // namespace corvane

@@ -114,13 +114,13 @@ TEST(MainForm, FitToScreenFillsTheWorkArea) {
 TEST(MainForm, ClickingTheOtherPanelMakesItActive) {
   TForm1 form;
   form.show();
-  form.RightPanel()->OnActive(QStringLiteral("Active"));
-  EXPECT_EQ(form.ActiveSide, QStringLiteral("Right"));
+  form.RightPanel()->OnActive();
+  EXPECT_EQ(form.ActiveSide, TPanelSide::Right);
   EXPECT_TRUE(form.RightPanel()->Active);
   EXPECT_FALSE(form.LeftPanel()->Active);
   EXPECT_EQ(form.ActivePanel(), form.RightPanel());
   EXPECT_EQ(form.OtherPanel(), form.LeftPanel());
-  form.SetActive(QStringLiteral("Left"), form.LeftPanel(), QStringLiteral("Show"));
+  form.SetActive(TPanelSide::Left, true);
   EXPECT_TRUE(form.LeftPanel()->Active);
 }
 

@@ -51,7 +51,7 @@ TEST(PanelEnter, OnlyProgramsRunAndOtherFilesOpen) {
   test::WriteFile(dir.File("d/tool"), "#!/bin/sh\n: > '" + ran + "'\n");
   dir.Chmod("d/tool", 0755);
 
-  TFPanel panel(nullptr, "Left");
+  TFPanel panel(nullptr, TPanelSide::Left);
   panel.ApplyDefaults();
   panel.Active = true;
   panel.Settings.Path = QString::fromStdString(dir.Model() + "d");

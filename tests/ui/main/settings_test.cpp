@@ -48,7 +48,7 @@ TEST(Settings, ARoundTripKeepsWhatTheUserChanged) {
     EXPECT_EQ(form.HotButtons[3]->text(), QStringLiteral("5-Copy"));
     form.Settings.SplitterGap = 11;
     form.Settings.ConfirmExit = false;
-    form.ActiveSide = QStringLiteral("Right");
+    form.ActiveSide = TPanelSide::Right;
     form.RightPanel()->SetViewMode(TFPanel::vmFull);
     form.LeftPanel()->Settings.SortMode = smSize;
     form.LeftPanel()->Settings.PanelFon = 0x123456;

@@ -194,7 +194,7 @@ TEST(ArchivePanel, CopyingIntoAnArchivePanelRunsTheArchiverAndReportsItsFailure)
       text = stub + (mode == amDelete ? " d % @" : " a % @");
     };
     // Copy from the right panel into the archive shown on the left.
-    f.Form.SetActive(QStringLiteral("Right"), f.Form.RightPanel(), QString());
+    f.Form.SetActive(TPanelSide::Right, false);
     TFPanel* source = f.Form.RightPanel();
     source->ShowCursorAt(0, source->Browser.FindEntry("new.txt") - 1);
     TFormCopy form(&f.Form);
@@ -297,7 +297,7 @@ TEST(ArchivePanel, TheRealArchiverAddsToAZipShownInAPanel) {
   TArchivePanelFixture f;
   f.Zip("a.zip", {TZipItem("old.txt", "old")});
   f.Open("a.zip");
-  f.Form.SetActive(QStringLiteral("Right"), f.Form.RightPanel(), QString());
+  f.Form.SetActive(TPanelSide::Right, false);
   TFPanel* source = f.Form.RightPanel();
   source->ShowCursorAt(0, source->Browser.FindEntry("new.txt") - 1);
   TFormCopy form(&f.Form);

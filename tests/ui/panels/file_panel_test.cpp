@@ -20,7 +20,8 @@ using test::TTempFolder;
 
 // A panel over a real temporary folder, laid out at a given size.
 struct TPanelFixture {
-  TPanelFixture(int width, int height, TViewMode mode = TFPanel::vmBrief) : Panel(nullptr, "Left") {
+  TPanelFixture(int width, int height, TViewMode mode = TFPanel::vmBrief)
+      : Panel(nullptr, TPanelSide::Left) {
     Panel.ApplyDefaults();
     Panel.SetViewMode(mode);
     Panel.Active = true;
@@ -147,8 +148,8 @@ TEST(PanelLayout, NumbersAreGroupedByThousands) {
 }
 
 TEST(FilePanel, DefaultsGiveBriefLeftAndFullRight) {
-  TFPanel left(nullptr, "Left");
-  TFPanel right(nullptr, "Right");
+  TFPanel left(nullptr, TPanelSide::Left);
+  TFPanel right(nullptr, TPanelSide::Right);
   left.ApplyDefaults();
   right.ApplyDefaults();
   EXPECT_EQ(left.ViewMode, TFPanel::vmBrief);
@@ -160,7 +161,7 @@ TEST(FilePanel, DefaultsGiveBriefLeftAndFullRight) {
 }
 
 TEST(FilePanel, MissingDriveStartsOnTheRootOfC) {
-  TFPanel panel(nullptr, "Left");
+  TFPanel panel(nullptr, TPanelSide::Left);
   panel.ApplyDefaults();
   panel.Settings.Path = QStringLiteral("x:\\games");
   panel.InitFromPath();

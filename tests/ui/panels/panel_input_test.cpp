@@ -29,7 +29,7 @@ std::string Numbered(int i) {
 
 // A panel of 3 columns by 10 rows over a temporary folder below a root, so that ".." comes first.
 struct TGrid {
-  explicit TGrid(int files) : Panel(nullptr, "Left") {
+  explicit TGrid(int files) : Panel(nullptr, TPanelSide::Left) {
     for (int i = 1; i <= files; ++i)
       Dir.File("d/" + Numbered(i));
     Panel.ApplyDefaults();
@@ -124,7 +124,7 @@ TEST(PanelKeys, InvertAtTheRootCountsTheFirstEntry) {
   dir.File("a.txt");
   dir.File("b.txt");
   dir.Folder("c");
-  TFPanel panel(nullptr, "Left");
+  TFPanel panel(nullptr, TPanelSide::Left);
   panel.ApplyDefaults();
   panel.Browser.SortMode = smName;
   panel.Browser.SetRoot(dir.Model(), 0, "");
@@ -299,7 +299,7 @@ TEST(PanelDrives, CtrlRightSkipsAnEmptyOpticalDrive) {
   std::ofstream(machine.Native("drives.ini")) << "[Drives]\nD=sr0;cdrom\n";
   platform::TDriveTable::Instance().Reload(
       {machine.Native("mountinfo"), machine.Native("sys"), machine.Native("drives.ini"), ""});
-  TFPanel panel(nullptr, "Left");
+  TFPanel panel(nullptr, TPanelSide::Left);
   panel.ApplyDefaults();
   panel.InitFromPath();
   panel.resize(300, 240);
