@@ -204,7 +204,6 @@ public:
   config::TIniFile& MainConfig() { return *MainConfigFile; }
   TLanguageFile LanguageFile;
   TLangStrings LangStrings;
-  std::map<std::string, QString> MenuCaptions; // [MainMenu] key -> caption
 
   // Splitter handling on the window's own area (not on a child), in client coordinates.
   void SplitterPress(Qt::MouseButton button, QPoint position);
@@ -217,6 +216,13 @@ public:
   TPanelSide ActiveSide = TPanelSide::Left;
   std::string ProgramFolder;
 
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  // The window's parts; tests and other windows find them by their object names.
   QWidget* ClientArea = nullptr;
   QWidget* Panel3 = nullptr;
   QWidget* ToolBar = nullptr;
@@ -252,12 +258,6 @@ public:
   QToolButton* RxSpeedButton10 = nullptr;
   QLineEdit* RenameBox = nullptr;
 
-protected:
-  void resizeEvent(QResizeEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
   void FormCreate();
   void Super_Global();
   void FilePanels_Init();

@@ -252,9 +252,8 @@ void TForm1::Load_Language() {
       action->setText(item->text());
   }
   for (const auto& [section, key] : MainWindowLanguageKeys()) {
-    if (std::string_view(section) == "MainMenu") {
-      MenuCaptions[key] = file.Read(section, key, MenuCaptions[key]);
-    } else if (std::string_view(section) != "HotButtons") {
+    // The menu's captions were set from their items above; the hot buttons have their own.
+    if (std::string_view(section) != "MainMenu" && std::string_view(section) != "HotButtons") {
       QString fallback;
       if (std::string_view(key) == "ReadArchive")
         fallback = QStringLiteral("Reading archive...");

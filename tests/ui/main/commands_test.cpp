@@ -4,6 +4,7 @@
 #include "panels/file_panel.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
+#include "window_part.h"
 #include "zip_writer.h"
 
 #include <QAction>
@@ -99,7 +100,7 @@ struct TCommandFixture {
     };
     Form.activateWindow();
     [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(&Form);
-    Form.ComLine->setFocus();
+    test::Part<QLineEdit>(Form, "ComLine")->setFocus();
   }
   ~TCommandFixture() { TAsker::Replace(nullptr); }
   void Cursor(const std::string& name) {
@@ -108,7 +109,7 @@ struct TCommandFixture {
   }
   std::string Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     Reached.clear();
-    QTest::keyClick(Form.ComLine, key, modifiers);
+    QTest::keyClick(test::Part<QLineEdit>(Form, "ComLine"), key, modifiers);
     return Reached.empty() ? std::string() : Reached.back();
   }
 
@@ -191,7 +192,7 @@ TEST(Commands, KeysReachTheirCommandsFromTheCommandLine) {
 TEST(Commands, EveryKeyOfTheKeyTableReachesItsCommand) {
   TCommandFixture f;
   f.Form.Settings.OnBkSpaceUpDir = true;
-  f.Form.ComList->addItem(QStringLiteral("ls"));
+  test::Part<QListWidget>(f.Form, "ComList")->addItem(QStringLiteral("ls"));
   const auto None = Qt::NoModifier, Ctrl = Qt::ControlModifier, Alt = Qt::AltModifier,
              Shift = Qt::ShiftModifier, Pad = Qt::KeypadModifier;
   struct Case {
@@ -258,10 +259,10 @@ TEST(Commands, EveryKeyOfTheKeyTableReachesItsCommand) {
     }
     f.Form.RunCommand("ActiveLeft");
     f.Cursor("a.txt");
-    f.Form.ComLine->setText(QString::fromLatin1(c.Typed));
+    test::Part<QLineEdit>(f.Form, "ComLine")->setText(QString::fromLatin1(c.Typed));
     f.Form.CommandLog.clear();
     f.Press(c.Key, c.Modifiers);
-    f.Form.MainPopup->hide();
+    test::Part<QMenu>(f.Form, "MainPopup")->hide();
     const std::string reached = f.Form.CommandLog.empty() ? "" : f.Form.CommandLog.back();
     EXPECT_EQ(reached, c.Command);
   }
@@ -343,18 +344,18 @@ TEST(Commands, ViewModesAndPanelCommands) {
   EXPECT_EQ(left->Browser.SelectedCount(), 0);
   // Bar toggles.
   f.Form.RunCommand("ToggleButtons");
-  EXPECT_EQ(f.Form.Panel_Down->height(), 20);
+  EXPECT_EQ(test::Part<QWidget>(f.Form, "Panel_Down")->height(), 20);
   f.Form.RunCommand("ToggleButtons");
-  EXPECT_EQ(f.Form.Panel_Down->height(), 42);
+  EXPECT_EQ(test::Part<QWidget>(f.Form, "Panel_Down")->height(), 42);
   f.Form.RunCommand("ToggleStatusBar");
-  EXPECT_TRUE(f.Form.StatusBar1->isHidden());
+  EXPECT_TRUE(test::Part<QWidget>(f.Form, "StatusBar1")->isHidden());
 }
 
 TEST(Commands, MenusEnableByTheCursorEntry) {
   TCommandFixture f;
   auto enabled = [&](const char* command) { return f.Form.MenuAction(command)->isEnabled(); };
   auto popupEnabled = [&](const char* command) {
-    for (QAction* action : f.Form.MainPopup->actions())
+    for (QAction* action : test::Part<QMenu>(f.Form, "MainPopup")->actions())
       if (action->objectName() == QStringLiteral("Popup_") + QLatin1String(command))
         return action->isEnabled();
     return false;

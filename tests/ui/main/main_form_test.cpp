@@ -1,9 +1,11 @@
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "window_part.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSystemTrayIcon>
 
 #include <gtest/gtest.h>
 
@@ -25,10 +27,10 @@ TEST(MainForm, FirstStartWithoutSettings) {
   EXPECT_TRUE(form.LeftPanel()->Active);
   EXPECT_FALSE(form.RightPanel()->Active);
   EXPECT_EQ(form.ActivePanel(), form.LeftPanel());
-  EXPECT_EQ(form.RxTrayIcon1, nullptr);
+  EXPECT_EQ(form.findChild<QSystemTrayIcon*>(), nullptr);
   // Without a language file in the program folder the hot buttons have no captions.
-  EXPECT_TRUE(form.HotButtons[3]->text().isEmpty());
-  EXPECT_TRUE(form.ComLine->isReadOnly());
+  EXPECT_TRUE(test::Part<QPushButton>(form, "F5")->text().isEmpty());
+  EXPECT_TRUE(test::Part<QLineEdit>(form, "ComLine")->isReadOnly());
 }
 
 TEST(MainForm, StoredViewStylesAreMendedWhenImpossible) {
@@ -48,23 +50,25 @@ TEST(MainForm, StoredViewStylesAreMendedWhenImpossible) {
 TEST(MainForm, LayoutSharesTheWidthAndPlacesTheBars) {
   TForm1 form;
   form.show();
-  const int w = form.ClientArea->width();
+  const int w = test::Part<QWidget>(form, "ClientArea")->width();
   TFPanel* left = form.LeftPanel();
   TFPanel* right = form.RightPanel();
   EXPECT_EQ(left->x(), 1);
   EXPECT_EQ(left->width(), static_cast<int>(std::lround(w * 0.5)) - 3);
   EXPECT_EQ(right->x(), left->x() + left->width() + form.Settings.SplitterGap);
   EXPECT_EQ(right->x() + right->width(), w - 1);
-  EXPECT_EQ(left->y(), form.Panel3->height() + 3);
-  EXPECT_EQ(form.Panel3->height(), 56);
-  EXPECT_EQ(left->y() + left->height(), form.Panel_Down->y() - 1);
-  EXPECT_EQ(form.Panel_Down->height(), 42);
-  EXPECT_EQ(form.StatusBar1->height(), 19);
-  EXPECT_EQ(form.StatusBar1->y() + 19, form.ClientArea->height());
+  EXPECT_EQ(left->y(), test::Part<QWidget>(form, "Panel3")->height() + 3);
+  EXPECT_EQ(test::Part<QWidget>(form, "Panel3")->height(), 56);
+  EXPECT_EQ(left->y() + left->height(), test::Part<QWidget>(form, "Panel_Down")->y() - 1);
+  EXPECT_EQ(test::Part<QWidget>(form, "Panel_Down")->height(), 42);
+  EXPECT_EQ(test::Part<QWidget>(form, "StatusBar1")->height(), 19);
+  EXPECT_EQ(test::Part<QWidget>(form, "StatusBar1")->y() + 19,
+            test::Part<QWidget>(form, "ClientArea")->height());
   // Hot buttons: six of (width - 16) / 7 with gaps of 2, the last stretched to the edge.
   const int each = (w - 16) / 7;
-  EXPECT_EQ(form.HotButtons[0]->geometry(), QRect(2, 0, each, 23));
-  EXPECT_EQ(form.HotButtons[6]->x() + form.HotButtons[6]->width(), w - 2);
+  EXPECT_EQ(test::Part<QPushButton>(form, "F2")->geometry(), QRect(2, 0, each, 23));
+  EXPECT_EQ(test::Part<QPushButton>(form, "F8")->x() + test::Part<QPushButton>(form, "F8")->width(),
+            w - 2);
 
   // Without the tool bar and the drive bars the panels move up.
   form.Settings.Show_ToolBar = false;
@@ -76,7 +80,7 @@ TEST(MainForm, LayoutSharesTheWidthAndPlacesTheBars) {
 TEST(MainForm, SplitterKeepsFortyPixelsAndResetsOnRightClick) {
   TForm1 form;
   form.show();
-  const int w = form.ClientArea->width();
+  const int w = test::Part<QWidget>(form, "ClientArea")->width();
   const int y = form.LeftPanel()->y() + 50;
   form.SplitterPress(Qt::LeftButton, QPoint(w / 2, y));
   ASSERT_TRUE(form.SplitterDragging());
@@ -96,7 +100,8 @@ TEST(MainForm, SplitterKeepsFortyPixelsAndResetsOnRightClick) {
   form.SplitterPress(Qt::RightButton, QPoint(100, y));
   EXPECT_DOUBLE_EQ(form.SplitRatio, 0.5);
   EXPECT_EQ(form.LeftPanel()->width(),
-            static_cast<int>(std::lround(form.ClientArea->width() * 0.5)) - 3);
+            static_cast<int>(std::lround(test::Part<QWidget>(form, "ClientArea")->width() * 0.5)) -
+                3);
 }
 
 TEST(MainForm, FitToScreenFillsTheWorkArea) {

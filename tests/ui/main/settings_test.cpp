@@ -3,6 +3,7 @@
 #include "main/main_form.h"
 #include "panels/file_panel.h"
 #include "temp_folder.h"
+#include "window_part.h"
 
 #include <QAction>
 #include <QMenu>
@@ -45,7 +46,7 @@ TEST(Settings, ARoundTripKeepsWhatTheUserChanged) {
   {
     TForm1 form;
     form.show();
-    EXPECT_EQ(form.HotButtons[3]->text(), QStringLiteral("5-Copy"));
+    EXPECT_EQ(test::Part<QPushButton>(form, "F5")->text(), QStringLiteral("5-Copy"));
     form.Settings.SplitterGap = 11;
     form.Settings.ConfirmExit = false;
     form.ActiveSide = TPanelSide::Right;
@@ -153,14 +154,14 @@ TEST(Settings, HandOffSectionsCarryNativePaths) {
 TEST(Language, ChangingTheLanguageCaptionsTheMainWindowAtOnce) {
   TProgramFolder program(true);
   TForm1 form;
-  EXPECT_EQ(form.HotButtons[3]->text(), QStringLiteral("5-Copy"));
+  EXPECT_EQ(test::Part<QPushButton>(form, "F5")->text(), QStringLiteral("5-Copy"));
   EXPECT_EQ(form.LeftPanel()->Words.Folder, QStringLiteral("Folder"));
   form.SetLanguage(QStringLiteral("RUSSIAN"));
-  EXPECT_NE(form.HotButtons[3]->text(), QStringLiteral("5-Copy"));
-  EXPECT_FALSE(form.HotButtons[3]->text().isEmpty());
+  EXPECT_NE(test::Part<QPushButton>(form, "F5")->text(), QStringLiteral("5-Copy"));
+  EXPECT_FALSE(test::Part<QPushButton>(form, "F5")->text().isEmpty());
   // A language without a file gives empty captions, and nothing breaks.
   form.SetLanguage(QStringLiteral("GERMAN"));
-  EXPECT_TRUE(form.HotButtons[3]->text().isEmpty());
+  EXPECT_TRUE(test::Part<QPushButton>(form, "F5")->text().isEmpty());
   EXPECT_EQ(form.LangStrings.Get("Messages", "ReadArchive"), QStringLiteral("Reading archive..."));
   form.show();
   form.LeftPanel()->LayoutAndPaint();
@@ -176,7 +177,7 @@ TEST(Language, TheContextMenuSubmenusExitQuestionAndPasswordPromptAreTranslated)
   const auto text = [&](const char* section, const char* key) {
     return QString::fromStdString(russian.ReadString(section, key, ""));
   };
-  for (QAction* action : form.MainPopup->actions()) {
+  for (QAction* action : test::Part<QMenu>(form, "MainPopup")->actions()) {
     const std::string name = action->objectName().mid(6).toStdString();
     const QString expected = name == "Move"     ? text("Messages", "Move")
                              : name == "Select" ? text("Messages", "Select")

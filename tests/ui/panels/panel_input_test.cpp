@@ -2,6 +2,7 @@
 #include "panels/file_panel.h"
 #include "platform/drive_table.h"
 #include "temp_folder.h"
+#include "window_part.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -325,7 +326,7 @@ TEST(MainFormKeys, KeysGoToTheActivePanelBeforeTheCommandLine) {
   left->LayoutAndPaint();
   form.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-  form.ComLine->setFocus();
+  test::Part<QLineEdit>(form, "ComLine")->setFocus();
   struct Case {
     int Key;
     Qt::KeyboardModifiers Modifiers;
@@ -337,18 +338,19 @@ TEST(MainFormKeys, KeysGoToTheActivePanelBeforeTheCommandLine) {
         Case{Qt::Key_Home, Qt::NoModifier, 1, 0}, Case{Qt::Key_Insert, Qt::NoModifier, 2, 0},
         Case{Qt::Key_Space, Qt::NoModifier, 3, 1},
         Case{Qt::Key_Asterisk, Qt::KeypadModifier, 3, 4}}) {
-    QTest::keyClick(form.ComLine, static_cast<Qt::Key>(c.Key), c.Modifiers);
+    QTest::keyClick(test::Part<QLineEdit>(form, "ComLine"), static_cast<Qt::Key>(c.Key),
+                    c.Modifiers);
     EXPECT_EQ(left->CursorIndex(), c.Index) << c.Key;
     EXPECT_EQ(left->Browser.SelectedCount(), c.Marked) << c.Key;
   }
-  EXPECT_TRUE(form.ComLine->text().isEmpty());
+  EXPECT_TRUE(test::Part<QLineEdit>(form, "ComLine")->text().isEmpty());
 
   // Tab makes the other panel active; Enter on a folder enters it.
-  QTest::keyClick(form.ComLine, Qt::Key_Tab);
+  QTest::keyClick(test::Part<QLineEdit>(form, "ComLine"), Qt::Key_Tab);
   EXPECT_EQ(form.ActivePanel(), form.RightPanel());
-  QTest::keyClick(form.ComLine, Qt::Key_Tab);
+  QTest::keyClick(test::Part<QLineEdit>(form, "ComLine"), Qt::Key_Tab);
   left->ShowCursorAt(0, 0);
-  QTest::keyClick(form.ComLine, Qt::Key_Return);
+  QTest::keyClick(test::Part<QLineEdit>(form, "ComLine"), Qt::Key_Return);
   EXPECT_EQ(left->Browser.RelPath(), dir.Rel());
   EXPECT_EQ(left->CurrentName, "k");
 }
