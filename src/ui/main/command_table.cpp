@@ -181,6 +181,9 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        cnRealFolder | cnNotBareParent | cnListView, 0, nullptr},
       {"ExtractFiles", "File", "Extract files", "Shift+F2", "File_Extract_Arc",
        cnRealFolder | cnCursorArchive | cnListView, 0, nullptr},
+      // Hidden: the context menu's "View resource" takes its caption from this item.
+      {"ViewResource", "File", "View file resource", "", "Command_ViewResource", 0, cfHidden,
+       [](F& f) { f.ViewResourceCommand(); }},
       // "&Utilities".
       {"SystemInfo", "Utils", "About system", "Ctrl+1", "Utils_System", 0, 0, nullptr},
       {"Dialer", "Utils", "Internet dialer", "Ctrl+2", "", 0, 0, nullptr},
@@ -188,12 +191,7 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"CdPlayer", "Utils", "CD-Player", "Ctrl+4", "Utils_AudioPlayer", 0, 0, nullptr},
       {"Calculator", "Utils", "Calculator", "Ctrl+5", "Utils_Calc", 0, 0, nullptr},
       {"ViewResource", "Utils", "Resource Explorer", "Ctrl+7", "", 0, 0,
-       [](F& f) {
-         if (f.CursorIsExecutableImage())
-           f.RunEntryPoint("ViewResource");
-         else
-           TAsker::Current().Error(&f, f.LangStrings.Get("Resource Explorer", "Error_OnStart"));
-       }},
+       [](F& f) { f.ViewResourceCommand(); }},
       {"Terminal", "Utils", "MS-DOS window", "Ctrl+8", "Utils_MSDOS", 0, 0,
        [](F& f) {
          const TFPanel* panel = f.ActivePanel();
@@ -490,6 +488,13 @@ void TForm1::ChangeMarks(bool invert) {
     if (invert || panel->Browser.IsMarked(i))
       panel->Browser.ToggleMark(i);
   panel->LayoutAndPaint();
+}
+
+void TForm1::ViewResourceCommand() {
+  if (CursorIsExecutableImage())
+    RunEntryPoint("ViewResource");
+  else
+    TAsker::Current().Error(this, LangStrings.Get("Resource Explorer", "Error_OnStart"));
 }
 
 void TForm1::FolderSizeCommand() {

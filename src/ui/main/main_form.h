@@ -277,6 +277,7 @@ private:
   void ActivateSide(bool left);
   void ChangeMarks(bool invert);
   void FolderSizeCommand();
+  void ViewResourceCommand();
   void ToggleBar(bool& shown);
   void ToggleQuickViewOther();
   void ToggleInformationOther();
