@@ -317,7 +317,8 @@ void TUnBase::Run(const std::vector<uint64_t>* recNums) {
     ArchiveInode = st.st_ino;
   }
   Target = std::make_unique<TExtractTarget>();
-  if (!TestOnly && Target->Open(ExtractDir) != errNone)
+  TargetDir.clear();
+  if (!TestOnly && !OnTargetFolder && Target->Open(ExtractDir) != errNone)
     Fail(errCreateDir);
   if (Buffer.size() != ExtractBufferSize)
     Buffer.resize(ExtractBufferSize);
@@ -360,10 +361,24 @@ void TUnBase::ExtractEntry(TFormatReader& reader, const TArcEntry& entry) {
   }
   if (entry.IsFolder) {
     int error = errNone;
-    if (UseStoredDirs && !TestOnly && !components.empty() &&
+    if (UseStoredDirs && !TestOnly && !OnTargetFolder && !components.empty() &&
         Target->Folder(components, components.size(), error) < 0)
       fail(error);
     return;
+  }
+  const bool ownFolder = OnTargetFolder && !TestOnly;
+  if (ownFolder) {
+    const std::string folder = OnTargetFolder(this, entry);
+    if (folder.empty())
+      return;
+    if (folder != TargetDir) {
+      TargetDir.clear();
+      if (Target->Open(folder) != errNone) {
+        fail(errCreateDir);
+        return;
+      }
+      TargetDir = folder;
+    }
   }
   const std::string fn = ModelEntryName(entry.Name);
   bool extract = true;
@@ -376,7 +391,8 @@ void TUnBase::ExtractEntry(TFormatReader& reader, const TArcEntry& entry) {
   bool replace = false;
   if (!TestOnly) {
     int error = errNone;
-    folderFd = Target->Folder(components, UseStoredDirs ? components.size() - 1 : 0, error);
+    folderFd =
+        Target->Folder(components, UseStoredDirs && !ownFolder ? components.size() - 1 : 0, error);
     if (folderFd < 0) {
       fail(error);
       if (OnEnd)

@@ -135,6 +135,11 @@ public:
   // Accept (true when the event is not set) replaces it.
   std::function<void(TUnBase* sender, const std::string& fn, int64_t fileDate, bool& accept)>
       OnFileExists;
+  // When set, each chosen file goes into the native folder this names (under its own name, no
+  // stored folders), so that one pass over the archive can put entries into different folders;
+  // an empty answer leaves the entry alone. ExtractDir is not used then. Called when the entry is
+  // reached, before OnBegin.
+  std::function<std::string(TUnBase* sender, const TArcEntry& entry)> OnTargetFolder;
 
   // Extracts every entry matching FileSpec into ExtractDir. Runs to the end.
   void Extract();
@@ -169,6 +174,7 @@ private:
   bool IsArchiveItself(int folderFd, const std::string& name) const;
 
   std::unique_ptr<TExtractTarget> Target;
+  std::string TargetDir; // the folder Target has open, with OnTargetFolder
   std::vector<uint8_t> Buffer;
   std::string EntryFaultText; // the reader's text of the current entry's fault, if it has one
   int Failed = 0;

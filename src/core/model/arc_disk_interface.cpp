@@ -378,6 +378,110 @@ bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, 
   return ok;
 }
 
+void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
+                                    const std::function<void(size_t)>& finished) {
+  if (!Extractor)
+    return TDiskInterface::CopyOutMany(items, false, finished);
+  // Which item each chosen entry of the archive serves, and where it goes.
+  struct TChosen {
+    size_t Index;
+    std::string NativeTarget;
+    std::string NativeFolder;
+  };
+  std::unordered_map<uint64_t, TChosen> chosen;
+  std::vector<uint64_t> records;
+  const auto finish = [&](size_t index) {
+    if (finished)
+      finished(index);
+  };
+  for (size_t i = 0; i < items.size(); ++i) {
+    const auto found = Paths.find(items[i].Name);
+    const std::string fileName = SplitPath(items[i].Name).second;
+    const auto [targetFolder, targetName] = SplitPath(items[i].Target);
+    TChosen one{i, NativeOf(items[i].Target), platform::ModelToNativeFolder(targetFolder)};
+    // An entry cannot get another name on its way out; folders are made by the engine.
+    if (found == Paths.end() || fileName != targetName || Items[found->second].Entry.IsFolder() ||
+        !Items[found->second].Stored || one.NativeTarget.empty() || one.NativeFolder.empty() ||
+        chosen.count(Items[found->second].Record)) {
+      finish(i);
+      continue;
+    }
+    records.push_back(Items[found->second].Record);
+    chosen.emplace(Items[found->second].Record, std::move(one));
+  }
+  if (records.empty())
+    return;
+
+  const TChosen* current = nullptr;
+  int64_t size = 0;
+  bool stopping = false;
+  const auto savedError = Extractor->OnError;
+  // A stop the user asked for ends the pass; it is no fault to report.
+  Extractor->OnError = [&](archive::TAwkMain* sender, const std::string& fn,
+                           const std::string& text, const std::string& extra, int code) {
+    if (!(stopping && code == archive::errUserAborted) && savedError)
+      savedError(sender, fn, text, extra, code);
+  };
+  Extractor->OnTargetFolder = [&](archive::TUnBase* sender,
+                                  const archive::TArcEntry& entry) -> std::string {
+    current = nullptr;
+    if (Owner && !Owner->Busy) {
+      stopping = true;
+      sender->Stop(); // after this entry, which is left alone
+      return {};
+    }
+    const auto found = chosen.find(entry.Index);
+    if (found == chosen.end())
+      return {};
+    current = &found->second;
+    size = static_cast<int64_t>(entry.Size);
+    return current->NativeFolder;
+  };
+  Extractor->OnFileExists = [&](archive::TUnBase*, const std::string&, int64_t, bool& accept) {
+    struct stat st {};
+    accept = true;
+    if (current && Owner && Owner->OnCopyConfirm &&
+        ::lstat(current->NativeTarget.c_str(), &st) == 0)
+      Owner->OnCopyConfirm((st.st_mode & 0200) ? TCopyConfirm::Exists
+                                               : TCopyConfirm::ExistsReadOnly,
+                           items[current->Index].Target, accept);
+    if (!accept && current) {
+      // Declined: the entry counts as done, and its target is untouched.
+      items[current->Index].Done = true;
+      finish(current->Index);
+    }
+  };
+  Extractor->OnBegin = [&](archive::TUnBase*, const std::string&, int, bool&) {
+    if (current && Owner && Owner->OnCopyFirstBlock)
+      Owner->OnCopyFirstBlock(Root + "\\" + items[current->Index].Name,
+                              items[current->Index].Target, size);
+  };
+  Extractor->OnProgress = [&](archive::TUnBase*, const std::string&, uint8_t percent) {
+    if (percent > 0 && Owner && Owner->OnCopyOneBlock)
+      Owner->OnCopyOneBlock(static_cast<int64_t>(std::nearbyint(double(size) * percent / 100.0)),
+                            size);
+  };
+  Extractor->OnEnd = [&](archive::TUnBase*, const std::string&, bool good) {
+    if (!current)
+      return;
+    struct stat st {};
+    items[current->Index].Done = good && ::lstat(current->NativeTarget.c_str(), &st) == 0;
+    if (Owner && Owner->OnCopyFileEnd)
+      Owner->OnCopyFileEnd();
+    finish(current->Index);
+    current = nullptr;
+  };
+  try {
+    Extractor->ExtractEntries(records);
+  } catch (const EArchiveError&) {
+    // reported through OnError, unless the user stopped it
+  }
+  Extractor->OnTargetFolder = nullptr;
+  Extractor->OnBegin = nullptr;
+  Extractor->OnEnd = nullptr;
+  Extractor->OnError = savedError;
+}
+
 bool TARCDiskInterface::CreateListFile() {
   DropListFile();
   std::string folder = platform::ModelToNativeFolder(WorkFolder);

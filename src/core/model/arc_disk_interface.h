@@ -47,6 +47,9 @@ public:
   bool FindFirst(std::string_view folder, TFileEntry& entry) override;
   bool FindNext(TFileEntry& entry) override;
   bool CopyOut(std::string_view name, std::string_view target, bool move) override;
+  // Reads the archive once, in its own order, and writes each chosen entry to its target.
+  void CopyOutMany(std::vector<TCopyOutItem>& items, bool move,
+                   const std::function<void(size_t index)>& finished) override;
   bool BeginCopyIn(std::string_view sourceFolder, std::string_view targetFolder, int kind,
                    bool move) override;
   bool CopyIn(std::string_view source, std::string_view name, bool move) override;

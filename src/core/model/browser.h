@@ -139,6 +139,12 @@ private:
   void SortListing(std::vector<TFileEntry>& read, size_t first);
   bool CopyOneEntry(int index, const std::string& targetFolder, const std::string& mask, bool move);
   bool CopyTree(const std::string& sourceFolder, const std::string& targetFolder, bool move);
+  // Out of an archive: the chosen files are taken out in one pass over it.
+  void CopyOutOfArchive(const std::string& targetFolder);
+  // The files below a folder of the source as copy-out items, their target folders made; false
+  // when one of those could not be made (reported).
+  bool GatherTree(const std::string& sourceFolder, const std::string& targetFolder,
+                  std::vector<TDiskInterface::TCopyOutItem>& items);
   void CopyTreeInto(TDiskInterface& into, const std::string& sourceFolder,
                     const std::string& targetFolder, bool move);
   // Whether a folder of a real source is the top of a proc, sysfs or like file system.

@@ -156,7 +156,9 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
   const int64_t total = SelectionSize();
   if (OnCopyBegin)
     OnCopyBegin(ShownPath(), total);
-  if (MarkedCount > 0) {
+  if (Kind == skArchive) {
+    CopyOutOfArchive(targetFolder);
+  } else if (MarkedCount > 0) {
     for (int i = 1; i <= Count(); ++i) {
       platform::ProcessMessages();
       if (Entries[static_cast<size_t>(i - 1)].Marked && CopyOneEntry(i, targetFolder, mask, move))
@@ -169,6 +171,101 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
     OnCopyEnd();
   Busy = false;
   return true;
+}
+
+bool TBrowser::GatherTree(const std::string& sourceFolder, const std::string& targetFolder,
+                          std::vector<TDiskInterface::TCopyOutItem>& items) {
+  std::vector<std::string> folders;
+  TFileEntry entry;
+  for (bool more = Source->FindFirst(sourceFolder, entry); more; more = Source->FindNext(entry)) {
+    const std::string name = entry.EntryName();
+    if (entry.IsWalkableFolder())
+      folders.push_back(name);
+    else
+      items.push_back({sourceFolder + name, targetFolder + name});
+  }
+  bool ok = true;
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+    const auto native = platform::ModelToNative(targetFolder + *it);
+    if (!native || (!platform::MakeFolder(*native) && errno != EEXIST)) {
+      if (OnCopyError)
+        OnCopyError(TCopyError::FolderNotMade, targetFolder + *it);
+      ok = false;
+      continue;
+    }
+    if (!GatherTree(sourceFolder + *it + "\\", targetFolder + *it + "\\", items))
+      ok = false;
+  }
+  return ok;
+}
+
+void TBrowser::CopyOutOfArchive(const std::string& targetFolder) {
+  // Every chosen file is gathered first, folders of marked folders included, so that the source
+  // reads the archive once, in its own order, for all of them. A move out of an archive copies:
+  // the archive is not changed.
+  struct TChosen {
+    int Index;
+    size_t Pending = 0;
+    bool Failed = false;
+  };
+  std::vector<TChosen> chosen;
+  std::vector<TDiskInterface::TCopyOutItem> items;
+  std::vector<size_t> ownerOf; // item -> chosen entry
+  const auto gather = [&](int index) {
+    const TFileEntry& entry = Entries[static_cast<size_t>(index - 1)];
+    const std::string name = entry.EntryName();
+    chosen.push_back({index});
+    const size_t first = items.size();
+    if (!entry.IsWalkableFolder()) {
+      items.push_back({Rel + name, targetFolder + name});
+    } else {
+      const auto native = platform::ModelToNative(targetFolder + name);
+      if (!native || (!platform::MakeFolder(*native) && errno != EEXIST)) {
+        if (OnCopyError)
+          OnCopyError(TCopyError::FolderNotMade, targetFolder + name);
+        chosen.back().Failed = true;
+        return;
+      }
+      if (!GatherTree(Rel + name + "\\", targetFolder + name + "\\", items))
+        chosen.back().Failed = true;
+    }
+    chosen.back().Pending = items.size() - first;
+    ownerOf.resize(items.size(), chosen.size() - 1);
+  };
+  if (MarkedCount > 0) {
+    for (int i = 1; i <= Count(); ++i)
+      if (Entries[static_cast<size_t>(i - 1)].Marked)
+        gather(i);
+  } else if (ValidIndex(Cursor) && !Entries[static_cast<size_t>(Cursor - 1)].IsUpEntry()) {
+    gather(Cursor);
+  }
+  std::vector<bool> finished(items.size(), false);
+  const auto settle = [&](TChosen& one) {
+    // A marked entry is unmarked once everything of it was copied.
+    if (one.Pending == 0 && !one.Failed && Entries[static_cast<size_t>(one.Index - 1)].Marked)
+      ToggleMark(one.Index);
+  };
+  const auto finish = [&](size_t index) {
+    if (finished[index])
+      return;
+    finished[index] = true;
+    TChosen& one = chosen[ownerOf[index]];
+    if (!items[index].Done) {
+      one.Failed = true;
+      if (OnCopyError)
+        OnCopyError(TCopyError::FileFailed, items[index].Target);
+    }
+    --one.Pending;
+    settle(one);
+  };
+  for (TChosen& one : chosen)
+    settle(one); // marked folders without files
+  if (!items.empty())
+    Source->CopyOutMany(items, false, finish);
+  // What the source never came to (a stop, a fault of the whole archive) was not copied; after a
+  // stop that is no failure to report.
+  for (size_t i = 0; i < items.size() && Busy; ++i)
+    finish(i);
 }
 
 void TBrowser::CopyTreeInto(TDiskInterface& into, const std::string& sourceFolder,

@@ -1,5 +1,7 @@
 #include "model/disk_interface.h"
 
+#include "model/browser.h"
+
 #include <utility>
 
 namespace corvane {
@@ -15,6 +17,15 @@ bool TDiskInterface::BeginCopyIn(std::string_view, std::string_view, int, bool) 
 bool TDiskInterface::CopyOut(std::string_view, std::string_view, bool) {
   return false;
 }
+void TDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool move,
+                                 const std::function<void(size_t)>& finished) {
+  for (size_t i = 0; i < items.size() && (!Owner || Owner->Busy); ++i) {
+    items[i].Done = CopyOut(items[i].Name, items[i].Target, move);
+    if (finished)
+      finished(i);
+  }
+}
+
 bool TDiskInterface::CopyIn(std::string_view, std::string_view, bool) {
   return false;
 }

@@ -11,9 +11,11 @@
 #include "model/file_entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -38,6 +40,18 @@ public:
   // 4. Copies one file of this source to an outside path; true on success and when the user
   //    declined to overwrite.
   virtual bool CopyOut(std::string_view name, std::string_view target, bool move);
+  // One file to copy out with CopyOutMany, and whether it was.
+  struct TCopyOutItem {
+    std::string Name;   // relative to the source's root
+    std::string Target; // the outside model path
+    bool Done = false;  // copied, or the user declined to overwrite its target
+  };
+  // 4a. Copies many files out in one go, as CopyOut would each, with the same events; `finished`
+  //     is called with each item's index once it is done with (copied, declined or failed). It
+  //     ends early when the owner's Busy is cleared. A source that can read all of them in one
+  //     pass (an archive) does so; this one copies them one by one.
+  virtual void CopyOutMany(std::vector<TCopyOutItem>& items, bool move,
+                           const std::function<void(size_t index)>& finished);
   // 5. Copies one outside file into this source.
   virtual bool CopyIn(std::string_view source, std::string_view name, bool move);
   // 6. Finishes what BeginCopyIn prepared.
