@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -133,8 +134,17 @@ std::string TZipCommon::DefaultPartName(int part) const {
   return {};
 }
 
+namespace {
+std::atomic<uint64_t> PassCount{0};
+} // namespace
+
+uint64_t ArchivePasses() {
+  return PassCount.load();
+}
+
 std::unique_ptr<TFormatReader> TZipCommon::OpenReader(std::unique_ptr<TByteSource>& source,
                                                       int maxHeaderLines) {
+  ++PassCount;
   if (Type == TArcType::atNA)
     SetArchiveFile(Archive);
   auto file = std::make_unique<TFileByteSource>(Archive);

@@ -183,6 +183,10 @@ private:
   uint64_t ArchiveInode = 0;
 };
 
+// How many times any component of this process has begun a pass over an archive (listing,
+// testing or extracting). A test seam: taking many entries out must be one pass.
+uint64_t ArchivePasses();
+
 class TUnZIP : public TUnBase {
 public:
   std::vector<std::string> Passwords;

@@ -433,23 +433,28 @@ void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
     const auto found = chosen.find(entry.Index);
     if (found == chosen.end())
       return {};
+    // An existing target is asked about first, as a copy of one file would.
+    struct stat st {};
+    if (::lstat(found->second.NativeTarget.c_str(), &st) == 0) {
+      bool answer = true;
+      if (Owner && Owner->OnCopyConfirm)
+        Owner->OnCopyConfirm((st.st_mode & 0200) ? TCopyConfirm::Exists
+                                                 : TCopyConfirm::ExistsReadOnly,
+                             items[found->second.Index].Target, answer);
+      if (!answer) {
+        // Declined: the file counts as done, and its target is untouched.
+        items[found->second.Index].Done = true;
+        finish(found->second.Index);
+        return {};
+      }
+    }
     current = &found->second;
     size = static_cast<int64_t>(entry.Size);
     return current->NativeFolder;
   };
-  Extractor->OnFileExists = [&](archive::TUnBase*, const std::string&, int64_t, bool& accept) {
-    struct stat st {};
+  // The question was asked above; the old file is replaced only once the new one is complete.
+  Extractor->OnFileExists = [](archive::TUnBase*, const std::string&, int64_t, bool& accept) {
     accept = true;
-    if (current && Owner && Owner->OnCopyConfirm &&
-        ::lstat(current->NativeTarget.c_str(), &st) == 0)
-      Owner->OnCopyConfirm((st.st_mode & 0200) ? TCopyConfirm::Exists
-                                               : TCopyConfirm::ExistsReadOnly,
-                           items[current->Index].Target, accept);
-    if (!accept && current) {
-      // Declined: the entry counts as done, and its target is untouched.
-      items[current->Index].Done = true;
-      finish(current->Index);
-    }
   };
   Extractor->OnBegin = [&](archive::TUnBase*, const std::string&, int, bool&) {
     if (current && Owner && Owner->OnCopyFirstBlock)

@@ -1,3 +1,5 @@
+#include "archive/archive_component.h"
+#include "hostile_archives.h"
 #include "listing.h"
 #include "model/arc_disk_interface.h"
 #include "model/archiver_command.h"
@@ -221,6 +223,118 @@ TEST(ArchiveSource, CopyEngineTakesFilesAndFoldersOut) {
   // A move out of an archive leaves the archive as it was.
   ASSERT_TRUE(f.Browser.Refresh());
   EXPECT_EQ(Listing(f.Browser), (Names{"..", "docs", "c.txt"}));
+}
+
+// 500 files in 5 folders, all marked, taken out through the copy engine: one pass over the
+// archive in every format, with the overwrite answers, a damaged entry among them and Stop in the
+// middle, and each file's events.
+TEST(ArchiveSource, ManyEntriesComeOutInOnePassOverTheArchive) {
+  using TFiles = std::vector<std::pair<std::string, std::string>>;
+  struct Format {
+    const char* Name;
+    std::function<std::string(const TFiles&)> Build;
+    bool Checksummed; // whether a damaged byte of data is noticed
+  };
+  const Format formats[] = {
+      {"zip",
+       [](const TFiles& files) {
+         std::vector<TZipItem> items;
+         for (const auto& [name, data] : files)
+           items.emplace_back(name, data);
+         return test::BuildZip(TZipArchive(std::move(items)));
+       },
+       true},
+      {"tar",
+       [](const TFiles& files) {
+         std::vector<test::TTarItem> items;
+         for (const auto& [name, data] : files)
+           items.push_back({name, data});
+         return test::BuildTar(items);
+       },
+       false},
+      {"arj",
+       [](const TFiles& files) {
+         std::vector<test::TArjItem> items;
+         for (const auto& [name, data] : files)
+           items.push_back({name, data});
+         return test::BuildArj(items);
+       },
+       true},
+  };
+  const std::string damaged = "d2/f050.txt";
+  TFiles files;
+  for (int folder = 0; folder < 5; ++folder)
+    for (int file = 0; file < 100; ++file) {
+      char name[32];
+      std::snprintf(name, sizeof name, "d%d/f%03d.txt", folder, file);
+      files.emplace_back(name, name == damaged ? std::string("DAMAGE ME")
+                                               : "data of " + std::string(name));
+    }
+  for (const Format& format : formats) {
+    TArchiveFixture f;
+    std::string bytes = format.Build(files);
+    if (format.Checksummed)
+      bytes[bytes.find("DAMAGE ME")] = 'd';
+    test::WriteFile(f.Dir.Native(std::string("a.") + format.Name), bytes);
+    test::WriteFile(f.Dir.File("out/d1/f010.txt"), "old, replaced");
+    test::WriteFile(f.Dir.File("out/d1/f011.txt"), "old, kept");
+    f.OpenFolder();
+    ASSERT_TRUE(f.Enter(std::string("a.") + format.Name)) << format.Name;
+    std::vector<std::string> asked;
+    f.Browser.OnCopyConfirm = [&](TCopyConfirm, const std::string& target, bool& answer) {
+      asked.push_back(target);
+      answer = target.ends_with("f010.txt");
+    };
+    int begun = 0, ended = 0;
+    f.Browser.OnCopyFirstBlock = [&](const std::string&, const std::string&, int64_t) { ++begun; };
+    f.Browser.OnCopyFileEnd = [&] { ++ended; };
+    for (int i = 2; i <= f.Browser.Count(); ++i)
+      f.Browser.ToggleMark(i);
+
+    const uint64_t passes = archive::ArchivePasses();
+    ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "out", false));
+    EXPECT_EQ(archive::ArchivePasses() - passes, 1u) << format.Name;
+    EXPECT_EQ(ReadFile(f.Dir.Native("out/d0/f000.txt")), "data of d0/f000.txt") << format.Name;
+    EXPECT_EQ(ReadFile(f.Dir.Native("out/d4/f099.txt")), "data of d4/f099.txt") << format.Name;
+    EXPECT_EQ(ReadFile(f.Dir.Native("out/d1/f010.txt")), "data of d1/f010.txt") << format.Name;
+    EXPECT_EQ(ReadFile(f.Dir.Native("out/d1/f011.txt")), "old, kept") << format.Name;
+    EXPECT_EQ(asked.size(), 2u) << format.Name;
+    EXPECT_EQ(begun, 499) << format.Name; // all but the declined one
+    EXPECT_EQ(ended, 499) << format.Name;
+    if (format.Checksummed) {
+      EXPECT_FALSE(Exists(f.Dir.Native("out/d2/f050.txt"))) << format.Name;
+      // The reader's reason, then the file that failed.
+      ASSERT_EQ(f.Errors.size(), 2u) << format.Name;
+      EXPECT_EQ(f.Errors[0].substr(0, 2), "5 ") << format.Name;
+      EXPECT_EQ(f.Errors[1], "1 " + f.Dir.Model() + "out\\d2\\f050.txt") << format.Name;
+      // The folder with the damaged file stays marked; the others were done.
+      EXPECT_EQ(f.Browser.SelectedCount(), 1) << format.Name;
+      EXPECT_TRUE(f.Browser.IsMarked(f.Browser.FindEntry("d2"))) << format.Name;
+    } else {
+      EXPECT_TRUE(f.Errors.empty()) << format.Name;
+      EXPECT_EQ(f.Browser.SelectedCount(), 0) << format.Name;
+    }
+
+    // Stop after the 150th file: nothing more is written, nothing is reported, still one pass.
+    f.Errors.clear();
+    for (int i = 2; i <= f.Browser.Count(); ++i)
+      if (!f.Browser.IsMarked(i))
+        f.Browser.ToggleMark(i);
+    ended = 0;
+    f.Browser.OnCopyFileEnd = [&] {
+      if (++ended == 150)
+        f.Browser.StopOperation();
+    };
+    const uint64_t before = archive::ArchivePasses();
+    ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "stopped\\", false));
+    EXPECT_EQ(archive::ArchivePasses() - before, 1u) << format.Name;
+    EXPECT_EQ(ended, 150) << format.Name;
+    EXPECT_TRUE(Exists(f.Dir.Native("stopped/d1/f049.txt"))) << format.Name;
+    EXPECT_FALSE(Exists(f.Dir.Native("stopped/d1/f050.txt"))) << format.Name;
+    EXPECT_FALSE(Exists(f.Dir.Native("stopped/d2/f000.txt"))) << format.Name;
+    EXPECT_TRUE(f.Errors.empty()) << format.Name;
+    EXPECT_EQ(f.Browser.SelectedCount(), 4) << format.Name; // d0 done; d1 partly; d2, d3, d4 not
+  }
 }
 
 TEST(ArchiveSource, ArchiveInsideAnArchiveOpensFromItsCopyAndGoesBack) {
