@@ -63,6 +63,26 @@ std::optional<std::vector<std::string>> Components(const std::string& storedName
   return parts;
 }
 
+// The same as views into `storedName`, for reading many names without a string per component;
+// false where Components gives nothing.
+bool ComponentViews(std::string_view storedName, std::vector<std::string_view>& parts) {
+  parts.clear();
+  size_t begin = 0;
+  while (begin <= storedName.size()) {
+    size_t end = storedName.find('\\', begin);
+    if (end == std::string_view::npos)
+      end = storedName.size();
+    const std::string_view part = storedName.substr(begin, end - begin);
+    begin = end + 1;
+    if (part.empty() || part == ".")
+      continue;
+    if (part == "..")
+      return false;
+    parts.push_back(part);
+  }
+  return true;
+}
+
 std::string NativeOf(std::string_view model) {
   return platform::ModelToNative(model).value_or(std::string());
 }
@@ -171,6 +191,9 @@ bool TARCDiskInterface::ReadDirectory() {
   Items.clear();
   Folders.clear();
   Paths.clear();
+  PathText.clear();
+  PathTextLeft = 0;
+  PathTextAt = nullptr;
   LastFolder.clear();
   Listing = nullptr;
   struct stat st {};
@@ -234,13 +257,28 @@ bool TARCDiskInterface::ReadDirectory() {
   } catch (const EArchiveError&) {
     ok = false; // reported through OnError
   }
+  // The lists stay for the source's life: give back what their growth left over.
+  Items.shrink_to_fit();
+  for (auto& [folder, items] : Folders)
+    items.shrink_to_fit();
+  Paths.rehash(0);
+  Parts = {};
+  FolderOfEntry = {};
+  LastFolder = {};
   if (Owner && Owner->OnArchiveReadEnd)
     Owner->OnArchiveReadEnd();
   return ok;
 }
 
 void TARCDiskInterface::AddItem(TItem item) {
-  std::string path = item.Folder + item.Entry.EntryName();
+  std::string path;
+  path.reserve(item.Folder.size() + item.Entry.Name.size() + item.Entry.Ext.size() + 1);
+  path += item.Folder;
+  path += item.Entry.Name;
+  if (!item.Entry.Ext.empty()) {
+    path += '.';
+    path += item.Entry.Ext;
+  }
   if (const auto found = Paths.find(path); found != Paths.end()) {
     TItem& existing = Items[found->second];
     if (item.Entry.IsFolder() && existing.Entry.IsFolder()) {
@@ -254,36 +292,59 @@ void TARCDiskInterface::AddItem(TItem item) {
     }
   }
   const size_t index = Items.size();
-  Folders[item.Folder].push_back(index);
-  Paths[std::move(path)] = index;
+  Folders[item.Folder].push_back(static_cast<uint32_t>(index));
+  Paths[KeepPath(path)] = index;
   Items.push_back(std::move(item));
+}
+
+std::string_view TARCDiskInterface::KeepPath(std::string_view path) {
+  // Blocks of many keys each: a key costs its characters, not an allocation of its own.
+  constexpr size_t BlockSize = 64 * 1024;
+  if (path.size() > PathTextLeft) {
+    const size_t size = std::max(BlockSize, path.size());
+    PathText.push_back(std::make_unique<char[]>(size));
+    PathTextLeft = size;
+    PathTextAt = PathText.back().get();
+  }
+  char* const at = PathTextAt;
+  std::memcpy(at, path.data(), path.size());
+  PathTextAt += path.size();
+  PathTextLeft -= path.size();
+  return {at, path.size()};
 }
 
 void TARCDiskInterface::Collect() {
   const archive::TArcEntry& stored = Reader->Entry();
-  const auto parts = Components(Reader->FileName());
-  if (!parts || parts->empty())
+  const std::string name = Reader->FileName();
+  if (!ComponentViews(name, Parts) || Parts.empty())
     return;
   const platform::TSystemTime time = EntryTime(stored);
-  std::string folder;
-  for (size_t i = 0; i + 1 < parts->size(); ++i)
-    folder += (*parts)[i] + '\\';
+  std::string& folder = FolderOfEntry;
+  folder.clear();
+  for (size_t i = 0; i + 1 < Parts.size(); ++i) {
+    folder += Parts[i];
+    folder += '\\';
+  }
   if (folder != LastFolder) {
     // Make sure every folder on the way has an entry, even when the archive stores none.
     LastFolder = folder;
     std::string at;
-    for (size_t i = 0; i + 1 < parts->size(); ++i) {
-      const std::string& name = (*parts)[i];
-      if (!Paths.count(at + name)) {
+    std::string path;
+    for (size_t i = 0; i + 1 < Parts.size(); ++i) {
+      const std::string_view part = Parts[i];
+      path = at;
+      path += part;
+      if (!Paths.count(path)) {
         TItem made;
         made.Folder = at;
-        std::tie(made.Entry.Name, made.Entry.Ext) = SplitFileName(name);
+        std::tie(made.Entry.Name, made.Entry.Ext) = SplitFileName(part);
         made.Entry.Attr = faDirectory;
         made.Entry.Kind = TEntryKind::Folder;
         made.Entry.Created = made.Entry.Accessed = made.Entry.Written = time;
         AddItem(std::move(made));
       }
-      at += name + '\\';
+      at += part;
+      at += '\\';
     }
   }
 
@@ -291,7 +352,7 @@ void TARCDiskInterface::Collect() {
   item.Folder = folder;
   item.Record = stored.Index;
   item.Stored = true;
-  std::tie(item.Entry.Name, item.Entry.Ext) = SplitFileName(parts->back());
+  std::tie(item.Entry.Name, item.Entry.Ext) = SplitFileName(Parts.back());
   item.Entry.Created = item.Entry.Accessed = item.Entry.Written = time;
   if (stored.IsFolder) {
     item.Entry.Attr = static_cast<uint16_t>((stored.Attributes & 0xFF) | faDirectory);

@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -80,6 +81,8 @@ private:
   bool ReadDirectory();
   void Collect();
   void AddItem(TItem item);
+  // A lasting copy of `path` for a key of Paths.
+  std::string_view KeepPath(std::string_view path);
   void Report(int code, const std::string& name);
   bool CreateListFile();
   // One name of the list, "/"-separated; false (nothing written) for a name no list can carry.
@@ -95,11 +98,18 @@ private:
   std::unique_ptr<archive::TZipTV> Reader;
   std::unique_ptr<archive::TUnBase> Extractor;
 
-  std::vector<TItem> Items;                                     // in the archive's order
-  std::unordered_map<std::string, std::vector<size_t>> Folders; // folder → items, archive order
-  std::unordered_map<std::string, size_t> Paths;                // folder + name → item
+  std::vector<TItem> Items;                                       // in the archive's order
+  std::unordered_map<std::string, std::vector<uint32_t>> Folders; // folder → items, archive order
+  // folder + name → item; the keys are views into PathText, which never moves them.
+  std::unordered_map<std::string_view, size_t> Paths;
+  std::vector<std::unique_ptr<char[]>> PathText;
+  size_t PathTextLeft = 0;
+  char* PathTextAt = nullptr;
+  // While reading: the folder of the entry before, and scratch for the entry being collected.
   std::string LastFolder;
-  const std::vector<size_t>* Listing = nullptr; // the folder being enumerated, walked backwards
+  std::string FolderOfEntry;
+  std::vector<std::string_view> Parts;
+  const std::vector<uint32_t>* Listing = nullptr; // the folder being enumerated, walked backwards
   size_t Position = 0;
 
   // The copy-in or delete run in progress.

@@ -27,6 +27,11 @@ TFormReadArchive::TFormReadArchive(QWidget* parent, const QString& caption)
   Label1 = new QLabel(this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->move(0, 8);
+  Now = [clock = std::make_shared<QElapsedTimer>()] {
+    if (!clock->isValid())
+      clock->start();
+    return static_cast<int64_t>(clock->elapsed());
+  };
   CentreOnScreen(this);
 }
 
@@ -34,6 +39,22 @@ void TFormReadArchive::ShowCount(int count) {
   Label1->setText(QString::number(count));
   Label1->adjustSize();
   Label1->move((width() - Label1->width()) / 2, 8);
+}
+
+void TFormReadArchive::EntryRead(int count) {
+  const int64_t now = Now();
+  if (Updated && now - LastUpdate < UpdateMs)
+    return;
+  Updated = true;
+  LastUpdate = now;
+  ShowCount(count);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TFormReadArchive::SetClock(TClock clock) {
+  Now = std::move(clock);
+  LastUpdate = Now();
+  Updated = true;
 }
 
 TFormPassword::TFormPassword(QWidget* parent, const QString& prompt, const QString& password,

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -18,14 +20,30 @@ class QPushButton;
 
 namespace corvane {
 
-// "Reading archive..." with the number of entries read so far.
+// "Reading archive..." with the number of entries read so far. Reading calls EntryRead for every
+// entry; the count is redrawn and waiting messages run at most every UpdateMs, so that a big
+// archive is read at nearly the reader's own pace.
 class TFormReadArchive final : public QDialog {
   Q_OBJECT
 
 public:
+  using TClock = std::function<int64_t()>; // milliseconds from any fixed point
+
   explicit TFormReadArchive(QWidget* parent, const QString& caption);
   void ShowCount(int count);
+  // One more entry read, `count` so far: shows the count and lets waiting messages (repaints) run
+  // when the last update is UpdateMs old, or there was none yet.
+  void EntryRead(int count);
+  // Replaces the steady clock (tests step their own); the last update counts as made now.
+  void SetClock(TClock clock);
+
   QLabel* Label1 = nullptr;
+  int UpdateMs = 50;
+
+private:
+  TClock Now;
+  int64_t LastUpdate = 0;
+  bool Updated = false;
 };
 
 // Asks for an archive's password; the answer shows as "*".

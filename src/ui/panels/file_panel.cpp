@@ -51,10 +51,9 @@ TFPanel::TFPanel(QWidget* parent, TPanelSide side)
       ReadProgress = std::make_unique<TFormReadArchive>(window(), Words.ReadArchive);
       ReadProgress->show();
     }
-    if (ReadProgress) {
-      ReadProgress->ShowCount(ArchiveEntriesRead);
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    // The window keeps its own pace: reading runs at the reader's speed, not the event loop's.
+    if (ReadProgress)
+      ReadProgress->EntryRead(ArchiveEntriesRead);
   };
   Browser.OnArchiveReadEnd = [this] { ReadProgress.reset(); };
   // Faults of the archive library and of outside archivers; a running copy window binds its own.

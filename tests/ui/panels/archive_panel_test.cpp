@@ -91,6 +91,41 @@ TEST(ArchivePanel, EntersAZipAsFoldersAndComesBackOntoIt) {
   EXPECT_TRUE(f.Asker.Errors.empty());
 }
 
+// Reading a big archive must not redraw the progress window and run the event loop per entry:
+// after it appears at the 200th entry with its count, both happen only once UpdateMs have passed.
+TEST(ArchivePanel, TheReadingProgressWindowUpdatesAtItsOwnPace) {
+  TArchivePanelFixture f;
+  TFPanel* panel = f.Left();
+  panel->Browser.OnArchiveReadBegin();
+  for (int i = 0; i < 200; ++i)
+    panel->Browser.OnArchiveReadEntry();
+  auto* progress = panel->window()->findChild<TFormReadArchive*>(QStringLiteral("FormReadArchive"));
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(progress->Label1->text(), QStringLiteral("200"));
+  int64_t now = 1000;
+  progress->SetClock([&now] { return now; });
+  bool delivered = false;
+  QTimer::singleShot(0, [&delivered] { delivered = true; });
+  struct Step {
+    int64_t AdvanceMs;
+    int Entries;
+    const char* Shown;
+    bool Delivered;
+  };
+  // A few entries read in less than UpdateMs, then the one that finds it passed, then more.
+  for (const Step& step :
+       {Step{10, 5000, "200", false}, Step{progress->UpdateMs - 10, 1, "5201", true},
+        Step{1, 300, "5201", true}, Step{progress->UpdateMs, 1, "5502", true}}) {
+    now += step.AdvanceMs;
+    for (int i = 0; i < step.Entries; ++i)
+      panel->Browser.OnArchiveReadEntry();
+    EXPECT_EQ(progress->Label1->text(), QString::fromLatin1(step.Shown)) << step.Shown;
+    EXPECT_EQ(delivered, step.Delivered) << step.Shown;
+  }
+  panel->Browser.OnArchiveReadEnd();
+  EXPECT_EQ(panel->window()->findChild<QDialog*>(QStringLiteral("FormReadArchive")), nullptr);
+}
+
 TEST(ArchivePanel, NamesWrittenOnDosFollowTheLanguagesCodePage) {
   TArchivePanelFixture f;
   f.Form.SetLanguage(QStringLiteral("RUSSIAN"));
