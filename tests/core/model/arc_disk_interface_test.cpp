@@ -246,17 +246,17 @@ TEST(ArchiveSource, ManyEntriesComeOutInOnePassOverTheArchive) {
        true},
       {"tar",
        [](const TFiles& files) {
-         std::vector<test::TTarItem> items;
-         for (const auto& [name, data] : files)
-           items.push_back({name, data});
+         std::vector<test::TTarItem> items(files.size());
+         for (size_t i = 0; i < files.size(); ++i)
+           std::tie(items[i].Name, items[i].Data) = files[i];
          return test::BuildTar(items);
        },
        false},
       {"arj",
        [](const TFiles& files) {
-         std::vector<test::TArjItem> items;
-         for (const auto& [name, data] : files)
-           items.push_back({name, data});
+         std::vector<test::TArjItem> items(files.size());
+         for (size_t i = 0; i < files.size(); ++i)
+           std::tie(items[i].Name, items[i].Data) = files[i];
          return test::BuildArj(items);
        },
        true},
