@@ -13,15 +13,15 @@ using namespace corvane::archive;
 
 namespace {
 
-// Bounds that keep one input fast; they cut work, never checks.
-constexpr int MaxEntries = 4096;
-constexpr uint64_t MaxOutputPerEntry = 8 << 20;
-
 #if defined(CORVANE_FUZZ_DETECT)
 void Run(TMemoryByteSource& source) {
   (void)DetectArchive(source, 2000, 100);
 }
 #else
+// Bounds that keep one input fast; they cut work, never checks.
+constexpr int MaxEntries = 4096;
+constexpr uint64_t MaxOutputPerEntry = 8 << 20;
+
 std::unique_ptr<TFormatReader> MakeReader(TByteSource& source, const TFormatOptions& options) {
   return CORVANE_FUZZ_READER(source, options);
 }
