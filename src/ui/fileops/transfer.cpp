@@ -10,6 +10,7 @@
 #include "platform/process_messages.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -95,15 +96,28 @@ bool TTransfer::Run(TFPanel* source, const QString& target, const QString& initi
                        Dialog->setWindowTitle(Dialog->windowTitle() +
                                               QStringLiteral(" (%1 Mb)").arg(total / 1000000));
                      }));
+  // Thousands of small files: the page shows the file under way at most every UpdateMs, so that
+  // painting does not cost more than copying; the window still answers Stop between them.
+  QElapsedTimer shown;
+  const auto due = [&shown] {
+    if (shown.isValid() && shown.elapsed() < UpdateMs)
+      return false;
+    shown.start();
+    return true;
+  };
   TScopedEvent first(
       browser.OnCopyFirstBlock,
-      TFirst([this, &texts](const std::string& from, const std::string&, int64_t size) {
+      TFirst([this, &texts, &due](const std::string& from, const std::string&, int64_t size) {
+        CurrentSize = size;
+        if (!due())
+          return;
         Status->setText(texts.Copied + ' ' + QString::number(FilesDone));
         Current->setText(FromBytes(from));
-        CurrentSize = size;
       }));
   TScopedEvent block(
-      browser.OnCopyOneBlock, TBlock([this](int64_t done, int64_t size) {
+      browser.OnCopyOneBlock, TBlock([this, &due](int64_t done, int64_t size) {
+        if (!due())
+          return;
         platform::ProcessMessages();
         if (size > 0)
           FileBar->setValue(Percent(double(done), double(size)));

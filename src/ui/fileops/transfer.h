@@ -50,6 +50,8 @@ public:
   bool EnoughSpace(TFPanel* source, const QString& target, const QString& question);
   bool Running() const { return IsRunning; }
   bool YesToAll = false;
+  // How often the progress page follows the files, at most.
+  static constexpr qint64 UpdateMs = 40;
 
 private:
   TForm1* Main;
