@@ -337,6 +337,24 @@ TEST(ArchiveSource, ManyEntriesComeOutInOnePassOverTheArchive) {
   }
 }
 
+// A cabinet's members share one compressed folder: taking them all out decodes it once.
+TEST(ArchiveSource, ACabinetsMembersComeOutInOnePass) {
+  TArchiveFixture f;
+  test::WriteFile(f.Dir.Native("m.cab"),
+                  ReadFile(CORVANE_SOURCE_DIR "/tests/core/archive/fixtures/cab/mszip.cab"));
+  f.OpenFolder();
+  ASSERT_TRUE(f.Enter("m.cab"));
+  for (int i = 2; i <= f.Browser.Count(); ++i)
+    f.Browser.ToggleMark(i);
+  const uint64_t passes = archive::ArchivePasses();
+  ASSERT_TRUE(f.Browser.CopyToPath(f.Dir.Model() + "out\\", false));
+  EXPECT_EQ(archive::ArchivePasses() - passes, 1u);
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/readme.txt")), "Cabinet fixture for the CAB reader.\r\n");
+  EXPECT_EQ(ReadFile(f.Dir.Native("out/sub/deeper/numbers.txt")).substr(0, 6), "1\r\n2\r\n");
+  EXPECT_TRUE(f.Errors.empty()) << testing::PrintToString(f.Errors);
+  EXPECT_EQ(f.Browser.SelectedCount(), 0);
+}
+
 TEST(ArchiveSource, ArchiveInsideAnArchiveOpensFromItsCopyAndGoesBack) {
   TArchiveFixture f;
   const std::string inner = test::BuildZip(TZipArchive({TZipItem("in.txt", "inside")}));
