@@ -385,58 +385,10 @@ bool TARCDiskInterface::FindNext(TFileEntry& entry) {
   return true;
 }
 
-bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, bool) {
-  const auto [folder, fileName] = SplitPath(name);
-  const auto [targetFolder, targetName] = SplitPath(target);
-  if (fileName != targetName)
-    return false; // an entry cannot get another name on its way out
-  const auto found = Paths.find(std::string(name));
-  if (found == Paths.end() || !Extractor)
-    return false;
-  const TItem& item = Items[found->second];
-  if (item.Entry.IsFolder() || !item.Stored)
-    return false;
-  const std::string nativeTarget = NativeOf(target);
-  const std::string nativeFolder = platform::ModelToNativeFolder(targetFolder);
-  if (nativeTarget.empty() || nativeFolder.empty())
-    return false;
-
-  struct stat st {};
-  if (::lstat(nativeTarget.c_str(), &st) == 0) {
-    bool answer = true;
-    if (Owner && Owner->OnCopyConfirm)
-      Owner->OnCopyConfirm((st.st_mode & 0200) ? TCopyConfirm::Exists
-                                               : TCopyConfirm::ExistsReadOnly,
-                           std::string(target), answer);
-    if (!answer)
-      return true;
-    // The old file is replaced only once the new one is complete.
-  }
-
-  const int64_t size = item.Entry.Size;
-  if (Owner && Owner->OnCopyFirstBlock)
-    Owner->OnCopyFirstBlock(Root + "\\" + std::string(name), std::string(target), size);
-  Extractor->ExtractDir = nativeFolder;
-  Extractor->FileSpec = "*.*";
-  Extractor->OnFileExists = [](archive::TUnBase*, const std::string&, int64_t, bool& accept) {
-    accept = true;
-  };
-  Extractor->OnProgress = [this, size](archive::TUnBase*, const std::string&, uint8_t percent) {
-    if (percent > 0 && Owner && Owner->OnCopyOneBlock)
-      Owner->OnCopyOneBlock(static_cast<int64_t>(std::nearbyint(double(size) * percent / 100.0)),
-                            size);
-  };
-  bool ok = true;
-  try {
-    Extractor->ExtractEntries({item.Record});
-    ok = Extractor->FailedCount() == 0;
-  } catch (const EArchiveError&) {
-    ok = false; // reported through OnError
-  }
-  ok = ok && ::lstat(nativeTarget.c_str(), &st) == 0;
-  if (Owner && Owner->OnCopyFileEnd)
-    Owner->OnCopyFileEnd();
-  return ok;
+bool TARCDiskInterface::CopyOut(std::string_view name, std::string_view target, bool move) {
+  std::vector<TCopyOutItem> one{{std::string(name), std::string(target)}};
+  CopyOutMany(one, move, nullptr);
+  return one.front().Done;
 }
 
 void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
@@ -475,8 +427,22 @@ void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
 
   const TChosen* current = nullptr;
   int64_t size = 0;
+  bool reached = false; // a chosen file was come to: a stop asked for now ends the pass after it
   bool stopping = false;
-  const auto savedError = Extractor->OnError;
+  // The extractor's events point into this call: they are put back on every way out.
+  struct TRestore {
+    archive::TUnBase& Extractor;
+    decltype(archive::TUnBase::OnError) Error;
+    ~TRestore() {
+      Extractor.OnTargetFolder = nullptr;
+      Extractor.OnFileExists = nullptr;
+      Extractor.OnBegin = nullptr;
+      Extractor.OnProgress = nullptr;
+      Extractor.OnEnd = nullptr;
+      Extractor.OnError = std::move(Error);
+    }
+  } restore{*Extractor, Extractor->OnError};
+  const auto& savedError = restore.Error;
   // A stop the user asked for ends the pass; it is no fault to report.
   Extractor->OnError = [&](archive::TAwkMain* sender, const std::string& fn,
                            const std::string& text, const std::string& extra, int code) {
@@ -486,7 +452,7 @@ void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
   Extractor->OnTargetFolder = [&](archive::TUnBase* sender,
                                   const archive::TArcEntry& entry) -> std::string {
     current = nullptr;
-    if (Owner && !Owner->Busy) {
+    if (reached && Owner && !Owner->Busy) {
       stopping = true;
       sender->Stop(); // after this entry, which is left alone
       return {};
@@ -494,6 +460,7 @@ void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
     const auto found = chosen.find(entry.Index);
     if (found == chosen.end())
       return {};
+    reached = true;
     // An existing target is asked about first, as a copy of one file would.
     struct stat st {};
     if (::lstat(found->second.NativeTarget.c_str(), &st) == 0) {
@@ -542,10 +509,6 @@ void TARCDiskInterface::CopyOutMany(std::vector<TCopyOutItem>& items, bool,
   } catch (const EArchiveError&) {
     // reported through OnError, unless the user stopped it
   }
-  Extractor->OnTargetFolder = nullptr;
-  Extractor->OnBegin = nullptr;
-  Extractor->OnEnd = nullptr;
-  Extractor->OnError = savedError;
 }
 
 bool TARCDiskInterface::CreateListFile() {

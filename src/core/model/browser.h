@@ -139,6 +139,9 @@ private:
   void SortListing(std::vector<TFileEntry>& read, size_t first);
   bool CopyOneEntry(int index, const std::string& targetFolder, const std::string& mask, bool move);
   bool CopyTree(const std::string& sourceFolder, const std::string& targetFolder, bool move);
+  // Makes (or keeps) a target folder with the source folder's attributes; false, reported as
+  // FolderNotMade, when it cannot be made.
+  bool MakeTargetFolder(const std::string& targetModel, uint16_t attr);
   // Out of an archive: the chosen files are taken out in one pass over it.
   void CopyOutOfArchive(const std::string& targetFolder);
   // The files below a folder of the source as copy-out items, their target folders made; false

@@ -173,29 +173,33 @@ bool TBrowser::CopyToPath(std::string_view targetText, bool move) {
   return true;
 }
 
+bool TBrowser::MakeTargetFolder(const std::string& targetModel, uint16_t attr) {
+  const auto native = platform::ModelToNative(targetModel);
+  if (!native || (!platform::MakeFolder(*native) && errno != EEXIST)) {
+    if (OnCopyError)
+      OnCopyError(TCopyError::FolderNotMade, targetModel);
+    return false;
+  }
+  platform::SetFileAttributes(*native, attr);
+  return true;
+}
+
 bool TBrowser::GatherTree(const std::string& sourceFolder, const std::string& targetFolder,
                           std::vector<TDiskInterface::TCopyOutItem>& items) {
-  std::vector<std::string> folders;
+  std::vector<std::pair<std::string, uint16_t>> folders;
   TFileEntry entry;
   for (bool more = Source->FindFirst(sourceFolder, entry); more; more = Source->FindNext(entry)) {
     const std::string name = entry.EntryName();
     if (entry.IsWalkableFolder())
-      folders.push_back(name);
+      folders.emplace_back(name, entry.Attr);
     else
       items.push_back({sourceFolder + name, targetFolder + name});
   }
   bool ok = true;
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-    const auto native = platform::ModelToNative(targetFolder + *it);
-    if (!native || (!platform::MakeFolder(*native) && errno != EEXIST)) {
-      if (OnCopyError)
-        OnCopyError(TCopyError::FolderNotMade, targetFolder + *it);
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+    if (!MakeTargetFolder(targetFolder + it->first, it->second) ||
+        !GatherTree(sourceFolder + it->first + "\\", targetFolder + it->first + "\\", items))
       ok = false;
-      continue;
-    }
-    if (!GatherTree(sourceFolder + *it + "\\", targetFolder + *it + "\\", items))
-      ok = false;
-  }
   return ok;
 }
 
@@ -218,16 +222,9 @@ void TBrowser::CopyOutOfArchive(const std::string& targetFolder) {
     const size_t first = items.size();
     if (!entry.IsWalkableFolder()) {
       items.push_back({Rel + name, targetFolder + name});
-    } else {
-      const auto native = platform::ModelToNative(targetFolder + name);
-      if (!native || (!platform::MakeFolder(*native) && errno != EEXIST)) {
-        if (OnCopyError)
-          OnCopyError(TCopyError::FolderNotMade, targetFolder + name);
-        chosen.back().Failed = true;
-        return;
-      }
-      if (!GatherTree(Rel + name + "\\", targetFolder + name + "\\", items))
-        chosen.back().Failed = true;
+    } else if (!MakeTargetFolder(targetFolder + name, entry.Attr) ||
+               !GatherTree(Rel + name + "\\", targetFolder + name + "\\", items)) {
+      chosen.back().Failed = true;
     }
     chosen.back().Pending = items.size() - first;
     ownerOf.resize(items.size(), chosen.size() - 1);
