@@ -230,9 +230,9 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"FileInformation", "Commands", "File information", "", "Command_FileInfo", 0, 0, nullptr},
       // "&Panel".
       {"ActiveLeft", "Panel", "Active left", "", "Panel_Left", 0, cfCheckable,
-       [](F& f) { f.ActivateSide(true); }},
+       [](F& f) { f.ActivateSide(TPanelSide::Left); }},
       {"ActiveRight", "Panel", "Active right", "", "Panel_Right", 0, cfCheckable,
-       [](F& f) { f.ActivateSide(false); }},
+       [](F& f) { f.ActivateSide(TPanelSide::Right); }},
       {"ShowFiles", "Panel", "Show files", "Alt+1", "Panel_ShowFiles", 0, cfCheckable,
        [](F& f) { f.SetViewModeCommand(TFPanel::vmBrief); }},
       {"ExtendedView", "Panel", "Extended view", "Alt+2", "Panel_ShowExtView", 0, cfCheckable,
@@ -249,7 +249,7 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"SortModes", "Panel", "Sort modes", "Ctrl+F12", "Panel_SortMode", 0, 0, nullptr},
       {"ChangeDrive", "Panel", "Change drive", "", "Panel_ChangeDrive", 0, 0, nullptr},
       {"SwitchPanels", "Panel", "Cnange panel", "Tab", "", 0, cfHidden,
-       [](F& f) { f.ActivateSide(f.ActiveSide != TPanelSide::Left); }},
+       [](F& f) { f.ActivateSide(OtherSide(f.ActiveSide)); }},
       // "C&onfiguration", with its two submenus after "Archivers options".
       {"MainOptions", "Config", "Main options", "Ctrl+P", "Config_Main", 0, 0, nullptr},
       {"SetColors", "Config", "Set Colors", "Ctrl+C", "Config_Color", 0, 0, nullptr},
@@ -429,11 +429,11 @@ bool TForm1::MenuShortcut(int key, Qt::KeyboardModifiers modifiers) {
       modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier),
       static_cast<Qt::Key>(key)));
   // The first item with this shortcut that is enabled now runs; a disabled one swallows nothing.
-  for (const TCommand& command : Commands()) {
-    if (!*command.Shortcut || QKeySequence(QString::fromLatin1(command.Shortcut)) != pressed ||
-        !CommandEnabled(command))
+  // The items stand in table order, with their shortcuts parsed once.
+  for (const auto& entry : MenuActions) {
+    if (entry.Action->shortcut() != pressed || !CommandEnabled(*entry.Command))
       continue;
-    RunCommand(command.Name);
+    RunCommand(entry.Command->Name);
     return true;
   }
   return false;
@@ -477,8 +477,8 @@ void TForm1::AppendToCommandLine(const TFPanel* panel) {
   ComLine->end(false);
 }
 
-void TForm1::ActivateSide(bool left) {
-  SetActive(left ? TPanelSide::Left : TPanelSide::Right, true);
+void TForm1::ActivateSide(TPanelSide side) {
+  SetActive(side, true);
   ChangeFolderEv(ActiveSide);
 }
 

@@ -274,7 +274,7 @@ private:
   void SetViewModeCommand(TViewMode mode);
   // The handlers of the command table that are more than a call.
   void AppendToCommandLine(const TFPanel* panel);
-  void ActivateSide(bool left);
+  void ActivateSide(TPanelSide side);
   void ChangeMarks(bool invert);
   void FolderSizeCommand();
   void ViewResourceCommand();
