@@ -109,7 +109,8 @@ TTarget Resolve(const std::string& program, const std::vector<std::string>& args
     return {FirstOnPath(MediaPlayers), {}};
   }
   if (SameName(program, "edit.exe") || SameName(program, "inet.exe")) {
-    std::string path = ProgramFolder() + "/" + LowerAscii(program.substr(0, program.size() - 4));
+    // The program's own viewer and page viewer live beside it as cvedit and cvinet.
+    std::string path = ProgramFolder() + "/cv" + LowerAscii(program.substr(0, program.size() - 4));
     if (!IsExecutableFile(path))
       return {};
     return {path, args};

@@ -28,7 +28,7 @@
 //   command.com        x-terminal-emulator
 //   mplayer(.exe)      with a file: xdg-open on it; without one: the first of vlc, mpv, totem,
 //                      celluloid, smplayer, parole on PATH
-//   edit.exe, inet.exe the programs "edit" and "inet" in the program folder
+//   edit.exe, inet.exe the programs "cvedit" and "cvinet" in the program folder
 // Any other name loses a ".exe", ".com" or ".bat" suffix and is looked up on PATH as written, then
 // in lower case (old settings often spell names in capitals). A name holding "/" is a path and is
 // used as it is; a relative one is taken from the working folder, as a shell there would.

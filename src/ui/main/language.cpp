@@ -155,6 +155,7 @@ const std::vector<std::pair<const char*, const char*>>& MainWindowLanguageKeys()
     for (const char* key : {"Folder", "File", "bytes", "in", "files", "FreeSpace", "FreeSpace1"})
       list.emplace_back("FilePanel", key);
     list.emplace_back("Errors", "DriveNotReady");
+    list.emplace_back("Errors", "CannotStart");
     list.emplace_back("Resource Explorer", "Error_OnStart");
     list.emplace_back("Questions", "Exit");
     for (const char* key : {"SaveConfig", "Hint_ContPlay", "Hint_Stop", "Search", "Extracting",

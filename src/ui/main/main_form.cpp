@@ -72,6 +72,9 @@ void TForm1::FormCreate() {
   CreateMainMenu();
   EntryPoints["Delete"] = [this] { DeleteCommand(); };
   EntryPoints["Copy"] = [this] { OpenCopyWindow(); };
+  EntryPoints["View"] = [this] { ViewCursorFile(false); };
+  EntryPoints["ViewAsText"] = [this] { ViewCursorFile(true); };
+  EntryPoints["Edit"] = [this] { N10Click(); };
   EntryPoints["Move"] = [this] { OpenMoveWindow(); };
   EntryPoints["ExtractFiles"] = [this] { ExtractFilesCommand(this); };
   EntryPoints["ExtractAll"] = [this] { ExtractAllCommand(this); };
@@ -473,8 +476,6 @@ void TForm1::AddFileToHistory(const std::string& name) {
   ComList->addItem(QString::fromUtf8(name.data(), qsizetype(name.size())));
   ComList->setCurrentRow(ComList->count() - 1);
 }
-
-void TForm1::File_Work(const std::string&) {}
 
 void TForm1::CopyCommand() {
   RunEntryPoint("Copy");

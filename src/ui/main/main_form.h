@@ -10,7 +10,9 @@
 
 #include "config/ini_file.h"
 #include "main/language.h"
+#include "model/file_groups.h"
 #include "panels/view_mode.h"
+#include "platform/launcher.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
@@ -107,7 +109,20 @@ public:
   void ChangeFilePos(int index);
   void ChangeFolderEv(TPanelSide side);
   void AddFileToHistory(const std::string& name);
+  // Views a file by its type (F3, Enter on pictures and sounds, the players): `path` is the active
+  // panel's cursor entry, which is taken out of an archive first. Pictures and sounds go to their
+  // viewers, video to the desktop's media player, pages to the page viewer, folders get their
+  // size, and everything else opens in the text viewer.
   void File_Work(const std::string& path);
+  // Set for one File_Work call: the file opens in the text viewer, whatever its type (Alt+F3).
+  bool SkipTypeDispatch = false;
+  // F3 (or Alt+F3 with asText) on the active panel's cursor entry.
+  void ViewCursorFile(bool asText);
+  // F4: the cursor file in the editor (ours, or the one the settings name).
+  void N10Click();
+  // What views the files of a group whose window comes with a later part of the program: the
+  // picture viewer (modal), the players. A group without one opens in the text viewer.
+  std::map<TFileGroup, std::function<void(const std::string& modelPath)>> FileViewers;
   // Copies the active panel's cursor entry out of the archive it shows into the temporary folder:
   // the copy's model path, or nothing when that failed (the user was told).
   std::optional<std::string> GetArcFile(bool showProgress);
@@ -140,6 +155,8 @@ public:
   // The hand-off sections read by the external editor and page viewer.
   void WriteEditorHandOff(const std::string& modelPath, bool editMode, bool fromArchive);
   void WriteUrlHandOff(const std::string& modelPath);
+  // The window's bounds as the settings and the hand-off store them.
+  QRect StoredBounds() const;
   // Switches the language: the main window is captioned again at once.
   void SetLanguage(const QString& language);
   void Load_Language();
@@ -279,6 +296,10 @@ private:
   void FolderSizeCommand();
   void ViewResourceCommand();
   void ToggleBar(bool& shown);
+  // Starts the program's own viewer or page viewer ("edit.exe", "inet.exe") beside a file.
+  void StartHandOffProgram(const std::string& program, const std::string& nativeFile);
+  // Tells the user that a program did not start; nothing when it did.
+  void ReportLaunch(platform::TLaunchResult result, int error, const std::string& program);
   void ToggleQuickViewOther();
   void ToggleInformationOther();
   // The menu items made from the command table, with their rows.

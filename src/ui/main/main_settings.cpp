@@ -151,7 +151,7 @@ void TForm1::Save_INI() {
   ini.WriteBool("Global", "OnBkSpaceUpDir", s.OnBkSpaceUpDir);
   ini.WriteString("Global", "ArcDef", Utf8(s.ArcDef));
 
-  const QRect bounds = isMaximized() ? frameGeometry() : QRect(pos(), size());
+  const QRect bounds = StoredBounds();
   ini.WriteBool("MainForm", "StateWin", isMaximized());
   ini.WriteInteger("MainForm", "Top", bounds.top());
   ini.WriteInteger("MainForm", "Left", bounds.left());
@@ -185,20 +185,29 @@ void TForm1::Save_INI() {
   }
 }
 
+QRect TForm1::StoredBounds() const {
+  return isMaximized() ? frameGeometry() : QRect(pos(), size());
+}
+
 void TForm1::WriteEditorHandOff(const std::string& modelPath, bool editMode, bool fromArchive) {
-  // A separate object on the executable's folder: the editor reads what is there right now.
+  // A separate object on the executable's folder: the editor reads what is there right now. The
+  // keys of a new section come in the order the editor has always found them in.
   config::TIniFile handOff(platform::ProgramFile("cv.ini"));
   config::TIniBatch batch(handOff);
   handOff.WriteString("Editor", "ec_FileName",
                       platform::ModelToNative(modelPath).value_or(modelPath));
   handOff.WriteBool("Editor", "ec_EditMode", editMode);
+  if (editMode)
+    handOff.WriteBool("Editor", "ec_Archive", false); // a copy out of an archive is never edited
   if (const std::string base = TLanguageFile::BaseNameFor(Settings.Language); !base.empty())
     handOff.WriteString("Editor", "ec_Language", base);
-  handOff.WriteInteger("Editor", "ec_Left", x());
-  handOff.WriteInteger("Editor", "ec_Top", y());
-  handOff.WriteInteger("Editor", "ec_Width", width());
-  handOff.WriteInteger("Editor", "ec_Height", height());
-  handOff.WriteBool("Editor", "ec_Archive", editMode ? false : fromArchive);
+  const QRect bounds = StoredBounds();
+  handOff.WriteInteger("Editor", "ec_Left", bounds.left());
+  handOff.WriteInteger("Editor", "ec_Top", bounds.top());
+  handOff.WriteInteger("Editor", "ec_Width", bounds.width());
+  handOff.WriteInteger("Editor", "ec_Height", bounds.height());
+  if (!editMode)
+    handOff.WriteBool("Editor", "ec_Archive", fromArchive);
 }
 
 void TForm1::WriteUrlHandOff(const std::string& modelPath) {
@@ -259,6 +268,8 @@ void TForm1::Load_Language() {
         fallback = QStringLiteral("Reading archive...");
       else if (std::string_view(key) == "Hint_Floppy")
         fallback = QStringLiteral("Floppy");
+      else if (std::string_view(key) == "CannotStart")
+        fallback = QStringLiteral("Cannot start the program %1");
       LangStrings.Set(section, key, file.Read(section, key, fallback));
     }
   }

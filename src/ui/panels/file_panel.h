@@ -169,6 +169,10 @@ public:
   bool RightClickForPopup = false;
   bool OldDrag = false;
 
+  // Forgets a press or drag in progress, as after a modal window took the mouse: no drag
+  // starts from it and no release acts on it.
+  void CancelMouseGesture();
+
 protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

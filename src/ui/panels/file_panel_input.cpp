@@ -3,6 +3,7 @@
 // scroll bar, auto-scrolling, right-button marking, dragging to the other panel).
 #include "main/colors.h"
 #include "main/fonts.h"
+#include "model/file_groups.h"
 #include "model/path_utils.h"
 #include "panels/archive_windows.h"
 #include "panels/file_panel.h"
@@ -305,8 +306,7 @@ void TFPanel::OpenCurrent() {
   const bool onDisk = Browser.SourceKind() == skFolder && !native.empty();
   const bool executable =
       onDisk ? platform::IsProgramFile(native) : OneOf(ext, {".exe", ".com", ".bat"});
-  const bool picture = OneOf(ext, {".bmp", ".jpg", ".jpeg", ".gif", ".pcx", ".ico", ".jpe", ".emf",
-                                   ".wmf", ".dib", ".jif", ".rle", ".tga"});
+  const bool picture = FileGroupOfExt(entry->Ext) == TFileGroup::Picture;
   const bool sound = OneOf(
       ext, {".mid", ".rmi", ".mp2", ".mp3", ".xm", ".s3m", ".mdz", ".stm", ".mod", ".itz", ".wav"});
   if (executable) {
@@ -591,6 +591,11 @@ void TFPanel::EndGesture() {
   MouseCaptured = false;
   if (wasCaptured && Active && Browser.Count() > 0)
     Browser.Cursor = CursorIndex();
+}
+
+void TFPanel::CancelMouseGesture() {
+  EndGesture();
+  PressedName.clear();
 }
 
 void TFPanel::mouseReleaseEvent(QMouseEvent*) {

@@ -260,8 +260,8 @@ TEST(Launcher, SettingsNamesMapToTheProgramsPresent) {
       {"mplayer.exe", {"xdg-open", "vlc"}, {}, {"song 1.mp3"}, "xdg-open", {"song 1.mp3"}},
       {"MPLAYER", {"xdg-open", "vlc"}, {}, {"-fs", "clip.avi"}, "xdg-open", {"clip.avi"}},
       {"mplayer.exe", {"smplayer", "mpv", "xdg-open"}, {}, {}, "mpv", {}},
-      {"edit.exe", {"edit"}, {"edit", "inet"}, {"a.txt"}, "home-edit", {"a.txt"}},
-      {"INET.EXE", {"inet"}, {"edit", "inet"}, {}, "home-inet", {}},
+      {"edit.exe", {"edit", "cvedit"}, {"cvedit", "cvinet"}, {"a.txt"}, "home-cvedit", {"a.txt"}},
+      {"INET.EXE", {"inet", "cvinet"}, {"cvedit", "cvinet"}, {}, "home-cvinet", {}},
       {"FOO.BAT", {"foo"}, {}, {"x"}, "foo", {"x"}},
       {"FOO.BAT", {"foo", "FOO"}, {}, {}, "FOO", {}},
       {"tool.Exe", {"tool"}, {}, {}, "tool", {}},
@@ -295,7 +295,7 @@ TEST(Launcher, MissingProgramsStartNothing) {
       {"notepad.exe", {"xdg-open", "notepad"}, {}, {}},
       {"notepad.exe", {"gnome-text-editor.exe"}, {}, {"a.txt"}},
       {"command.com", {"xterm", "command"}, {}, {}},
-      {"edit.exe", {"edit"}, {"inet"}, {}},
+      {"edit.exe", {"edit", "cvedit"}, {"cvinet", "edit"}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Program);
