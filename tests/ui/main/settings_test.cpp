@@ -2,6 +2,7 @@
 #include "main/language.h"
 #include "main/main_form.h"
 #include "panels/file_panel.h"
+#include "program_folder.h"
 #include "temp_folder.h"
 #include "window_part.h"
 
@@ -20,26 +21,9 @@
 namespace corvane {
 namespace {
 
+using test::TProgramFolder;
 using test::TTempFolder;
 namespace fs = std::filesystem;
-
-// A fresh program folder for one test, optionally with the shipped language files.
-struct TProgramFolder {
-  explicit TProgramFolder(bool withLanguages) {
-    Old = std::getenv("CORVANE_HOME");
-    ::setenv("CORVANE_HOME", Dir.Path().c_str(), 1);
-    if (withLanguages)
-      for (const auto& entry : fs::directory_iterator(CORVANE_SOURCE_DIR "/data"))
-        if (entry.path().extension() == ".ini")
-          fs::copy_file(entry.path(), Dir.Native(entry.path().filename().string()));
-  }
-  ~TProgramFolder() { ::setenv("CORVANE_HOME", Old.c_str(), 1); }
-  std::string Ini() const { return Dir.Native("cv.ini"); }
-  void Write(const std::string& text) const { std::ofstream(Ini(), std::ios::binary) << text; }
-
-  TTempFolder Dir;
-  std::string Old;
-};
 
 TEST(Settings, ARoundTripKeepsWhatTheUserChanged) {
   TProgramFolder program(true);
