@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -184,7 +185,7 @@ TEST(OpenByType, ViewingATextFileHandsItToTheViewerWithTheKeysWrittenFirst) {
 // text viewer.
 TEST(OpenByType, EachGroupGoesToItsOwnViewer) {
   TOpenFixture f;
-  for (const char* name : {"photo.BMP", "page.htm", "song.mp3", "tune.xm", "notes.ini"})
+  for (const char* name : {"photo.BMP", "page.htm", "song.mp3", "tune.xm", "notes.ini", "clip.avi"})
     test::WriteFile(f.Dir.File(std::string("d/") + name), name);
   f.Refresh();
   std::vector<std::string> viewed;
@@ -203,12 +204,27 @@ TEST(OpenByType, EachGroupGoesToItsOwnViewer) {
   EXPECT_EQ(viewed,
             (std::vector<std::string>{"picture " + d + "photo.BMP", "mpeg " + d + "song.mp3"}));
   EXPECT_FALSE(f.Ran("cvedit"));
+  // Enter on a sound hands it over the same way.
+  f.Cursor("song.mp3");
+  f.Left()->OpenCurrent();
+  EXPECT_EQ(viewed.back(), "mpeg " + d + "song.mp3");
+
+  // Video goes to the desktop's opener for it.
+  const std::string oldPath = std::getenv("PATH");
+  TOpenFixture::Stub(f.Dir.File("bin/xdg-open"), f.Dir.Native("xdg-open.run"), "none");
+  ::setenv("PATH", (f.Dir.Native("bin") + ":" + oldPath).c_str(), 1);
+  f.Cursor("clip.avi");
+  f.Form->RunCommand("View");
+  ::setenv("PATH", oldPath.c_str(), 1);
+  ASSERT_TRUE(PollUntil([&] { return ::access(f.Dir.Native("xdg-open.run").c_str(), F_OK) == 0; }));
+  EXPECT_EQ(Value(Lines(test::ReadFile(f.Dir.Native("xdg-open.run"))), "arg"),
+            f.Dir.Native("d/clip.avi"));
 
   // Alt+F3 on a picture: the text viewer, and the picture viewer is not asked.
   f.Cursor("photo.BMP");
   f.Form->RunCommand("ViewAsText");
   EXPECT_EQ(Value(f.WaitForRun("cvedit"), "ec_FileName"), f.Dir.Native("d/photo.BMP"));
-  EXPECT_EQ(viewed.size(), 2u);
+  EXPECT_EQ(viewed.size(), 3u);
   EXPECT_FALSE(f.Form->SkipTypeDispatch);
 
   // A group whose player is not there yet falls through to the text viewer.
