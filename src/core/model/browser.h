@@ -70,6 +70,16 @@ public:
   bool EntryFolderSize(int index);
   // Marked entries' bytes with their folders computed, or the cursor entry's when none is marked.
   int64_t SelectionSize();
+  // Finds the entries below a folder (relative to the source's root; "" is the root) whose names
+  // match the masks, folders too: OnSearchFolder before each folder's entries are listed,
+  // OnSearchFound for each hit. A folder's entries come in listing order, then its sub-folders
+  // depth first, the last listed first. Links to folders and proc-like file systems are not
+  // entered. Runs with Busy set (nothing happens when it already is); StopOperation ends it, and
+  // waiting messages run between folders and in long folders, so a Stop button stays alive.
+  void SearchTree(std::string_view startFolder, std::string_view masks);
+  // Shows another folder of the top source (relative to its root) and reads it: 0, or the
+  // system's error number when it cannot be listed, and the folder shown before comes back.
+  int ShowFolder(std::string_view relPath);
   // Moves Cursor to the next entry matching the mask, wrapping; unchanged when none matches.
   void FindNextMatch(std::string_view mask);
   static bool MatchesMask(std::string_view name, std::string_view masks);

@@ -14,6 +14,12 @@ std::string_view NativeBaseName(std::string_view path) {
 
 bool TAtPath::Resolve(std::string_view nativePath) {
   Owned.Reset();
+  LastName.clear();
+  // The calls would see the path only up to a NUL: "a\0b" must not act on "a".
+  if (nativePath.empty() || nativePath.find('\0') != std::string_view::npos) {
+    errno = nativePath.empty() ? ENOENT : EINVAL;
+    return false;
+  }
   while (nativePath.size() > 1 && nativePath.back() == '/')
     nativePath.remove_suffix(1);
   if (nativePath.size() < PATH_MAX) {

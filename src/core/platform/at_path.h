@@ -22,7 +22,8 @@ std::string_view NativeBaseName(std::string_view path);
 class TAtPath final {
 public:
   // Resolves an absolute or relative native path. Trailing "/" are dropped from the name (the
-  // root "/" stays "/"). False, with errno set, when a folder on the way cannot be opened.
+  // root "/" stays "/"). False, with errno set, when a folder on the way cannot be opened, and
+  // for an empty path or one holding a NUL byte (the system calls would act on its first part).
   bool Resolve(std::string_view nativePath);
 
   int Dir() const { return Owned.Valid() ? Owned.Get() : AT_FDCWD; }

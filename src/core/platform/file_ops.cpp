@@ -30,6 +30,15 @@ bool MakeFolder(std::string_view nativePath) {
   return ::mkdirat(at.Dir(), at.Name(), 0777) == 0;
 }
 
+int CreateNewFile(std::string_view nativePath) {
+  TAtPath at;
+  if (!at.Resolve(nativePath))
+    return errno;
+  const TUniqueFd fd(
+      ::openat(at.Dir(), at.Name(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+  return fd.Valid() ? 0 : errno;
+}
+
 bool RemoveFolder(std::string_view nativePath) {
   TAtPath at;
   if (!at.Resolve(nativePath))

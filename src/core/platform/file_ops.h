@@ -17,6 +17,10 @@ bool DeleteFileAt(std::string_view nativePath);
 // Makes one folder (the folders above must exist).
 bool MakeFolder(std::string_view nativePath);
 
+// Creates a new empty file, never touching one that exists (or a link of that name): 0, or the
+// system's error number (EEXIST when the name is taken).
+int CreateNewFile(std::string_view nativePath);
+
 // Removes an empty folder.
 bool RemoveFolder(std::string_view nativePath);
 

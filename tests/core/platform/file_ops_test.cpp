@@ -39,6 +39,28 @@ TEST(RenameNoReplace, NeverReplacesAnotherFile) {
   EXPECT_FALSE(SameFile(dir.Native("c"), dir.Native("b")));
 }
 
+// A new file never replaces or writes through an existing name, and a name holding a NUL byte
+// is refused whole: the system call would otherwise act on the part before it.
+TEST(FileOps, NewFilesNeverTouchWhatIsThereAndNulBytesAreRefused) {
+  TTempFolder dir;
+  EXPECT_EQ(CreateNewFile(dir.Native("new.txt")), 0);
+  EXPECT_EQ(test::ReadFile(dir.Native("new.txt")), "");
+  test::WriteFile(dir.File("kept.txt"), "keep me");
+  EXPECT_EQ(CreateNewFile(dir.Native("kept.txt")), EEXIST);
+  EXPECT_EQ(test::ReadFile(dir.Native("kept.txt")), "keep me");
+  dir.Link("dangling", "target");
+  EXPECT_EQ(CreateNewFile(dir.Native("dangling")), EEXIST);
+  EXPECT_FALSE(PathExists(dir.Native("target")));
+  EXPECT_EQ(CreateNewFile(dir.Native("no/such/folder/x")), ENOENT);
+
+  const std::string cut = dir.Native("abc") + std::string(1, '\0') + "def";
+  EXPECT_EQ(CreateNewFile(cut), EINVAL);
+  EXPECT_FALSE(MakeFolder(cut));
+  EXPECT_FALSE(PathExists(dir.Native("abc")));
+  EXPECT_FALSE(DeleteFileAt(dir.Native("kept.txt") + std::string(1, '\0')));
+  EXPECT_EQ(test::ReadFile(dir.Native("kept.txt")), "keep me");
+}
+
 TEST(FileOps, DeleteRemovesLinksNotTheirTargets) {
   TTempFolder dir;
   test::WriteFile(dir.File("target"), "kept");
