@@ -9,6 +9,7 @@
 #include "platform/program_folder.h"
 #include "platform/write_all.h"
 #include "resources/dialog_preview.h"
+#include "resources/form_text.h"
 #include "resources/hex_dump.h"
 #include "resources/version_rows.h"
 
@@ -576,6 +577,10 @@ void TFormResource::ShowData(TResourceItem& item) {
       }
       if (StartsWith(data, "RIFF") && StartsWith(data, "AVI ", 8)) {
         ShowAvi(item);
+        return;
+      }
+      if (const auto form = resources::FormTextLines(data)) {
+        ShowText(*form);
         return;
       }
       break;

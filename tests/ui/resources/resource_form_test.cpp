@@ -6,12 +6,14 @@
 #include "main/asker.h"
 #include "resources/dialog_preview.h"
 #include "resources/hex_dump.h"
+#include "resources/picture_files.h"
 #include "resources/version_rows.h"
 #include "sample_program.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
 #include "window_part.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -36,6 +38,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -535,9 +538,57 @@ TEST(ResourceExplorer, GiantBitmapIsRefused) {
   f.Select(QStringLiteral("Bitmap/1"));
   EXPECT_EQ(f.Page(), TFormResource::pgMessage);
   EXPECT_EQ(f.Message(), QStringLiteral("The picture is too large to show (60000 x 60000)."));
-  // Raw data is shown as bytes unless it starts like a bitmap file.
+}
+
+TEST(ResourceExplorer, RawDataIsShownByWhatItStartsWith) {
+  TExplorerFixture f;
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(test::InkwellPicture(32).convertToFormat(QImage::Format_RGB32).save(&buffer, "JPEG"));
+  std::vector<uint8_t> bmp = resources::BitmapFileImage(test::MakeDib(8, 4, {}));
+  const std::string form = std::string("TPF0") + "\x06TForm1\x05" + "Form1" + "\x07" + "Caption" +
+                           "\x06\x02Hi" + std::string(2, '\0');
+  const auto bytes = [](const auto& data) {
+    return std::vector<uint8_t>(data.begin(), data.end());
+  };
+  const auto file = test::MakePeImage({
+      {uint16_t{10}, uint16_t{1}, 0x409, bmp},
+      {uint16_t{10}, uint16_t{2}, 0x409, bytes(jpeg)},
+      {uint16_t{10}, uint16_t{3}, 0x409, test::AviClip()},
+      {uint16_t{10}, uint16_t{4}, 0x409, bytes(form)},
+      {uint16_t{10}, uint16_t{5}, 0x409, bytes(std::string("plain bytes"))},
+  });
+  const std::string path = f.Dir.Native("raw.dll");
+  WriteBytes(path, file, file.size());
+  f.Form.SetFile(path);
+  struct Case {
+    const char* Node;
+    int Page;
+  } cases[] = {{"RCData/1", TFormResource::pgPicture},
+               {"RCData/2", TFormResource::pgPicture},
+               {"RCData/3", TFormResource::pgMedia},
+               {"RCData/4", TFormResource::pgText},
+               {"RCData/5", TFormResource::pgHex}};
+  for (const Case& c : cases) {
+    f.Select(QString::fromLatin1(c.Node));
+    EXPECT_EQ(f.Page(), c.Page) << c.Node;
+  }
   f.Select(QStringLiteral("RCData/2"));
-  EXPECT_EQ(f.Page(), TFormResource::pgHex);
+  EXPECT_EQ(test::Part<QLabel>(f.Form, "ImageViewer")->pixmap().size(), QSize(32, 32));
+  f.Select(QStringLiteral("RCData/4"));
+  EXPECT_EQ(test::Part<QPlainTextEdit>(f.Form, "StringViewer")->toPlainText(),
+            QStringLiteral("object Form1: TForm1\n  Caption = 'Hi'\nend"));
+
+  // The clip is played from a private copy, which goes with the next file.
+  f.Select(QStringLiteral("RCData/3"));
+  const std::string clip = f.Form.AviFile();
+  ASSERT_FALSE(clip.empty());
+  EXPECT_EQ(ReadBytes(clip), test::AviClip());
+  EXPECT_EQ(std::filesystem::status(clip).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  f.Form.SetFile(Fixture("res32.dll"));
+  EXPECT_FALSE(std::filesystem::exists(clip));
 }
 
 TEST(ResourceExplorer, EveryTruncationOfAFileOpensWithoutACrash) {
