@@ -143,8 +143,12 @@ TDialogWindow::TDialogWindow(const TDialogTemplate& dialog, const TPictureLookup
       continue;
     }
     made->setObjectName(QStringLiteral("Control%1").arg(Made.size() + 1));
-    made->setGeometry(
-        DialogUnitsToPixels(QRect(control.X, control.Y, control.Cx, control.Cy), base));
+    QRect box = DialogUnitsToPixels(QRect(control.X, control.Y, control.Cx, control.Cy), base);
+    // A combo box's height in the template is that of its open list; closed, it is as high as
+    // its font makes it.
+    if (qobject_cast<QComboBox*>(made))
+      box.setHeight(made->sizeHint().height());
+    made->setGeometry(box);
     made->setEnabled(!(control.Style & wsDisabled));
     made->setVisible(control.Style & wsVisible);
     Made.push_back(made);
@@ -263,9 +267,10 @@ TDialogPlaceholder::TDialogPlaceholder(const TDialogTemplate& dialog,
   DialogWindow = new TDialogWindow(dialog, pictures, this);
 }
 
-void TDialogPlaceholder::ShowBoth() {
+void TDialogPlaceholder::ShowBoth(QPoint at) {
+  move(at);
   show();
-  DialogWindow->move(x() + 20, y() + height() + 40);
+  DialogWindow->move(at.x(), at.y() + height() + 40);
   DialogWindow->show();
   raise();
 }

@@ -65,7 +65,8 @@ public:
   TDialogPlaceholder(const resources::TDialogTemplate& dialog,
                      const TDialogWindow::TPictureLookup& pictures);
   TDialogWindow* Dialog() const { return DialogWindow; }
-  void ShowBoth();
+  // Shows the placeholder at `at` and the dialog below it.
+  void ShowBoth(QPoint at);
 
 protected:
   void mousePressEvent(QMouseEvent* event) override;

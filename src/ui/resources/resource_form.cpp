@@ -87,7 +87,10 @@ QSize BitmapFileSize(const std::vector<uint8_t>& file) {
 QIcon TransparentIcon(const QImage& image) {
   QPixmap pixmap = QPixmap::fromImage(image);
   pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, 0), Qt::MaskInColor)));
-  return QIcon(pixmap);
+  QIcon icon(pixmap);
+  // The large-icon view gets the picture doubled, pixel for pixel.
+  icon.addPixmap(pixmap.scaled(pixmap.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  return icon;
 }
 
 QString Utf8(const std::string& text) {
@@ -688,7 +691,7 @@ void TFormResource::ShowDialog(TResourceItem& item) {
   const int stripped = preview->Dialog()->Stripped();
   ShowMessage(stripped == 0 ? QStringLiteral("Take a look!")
                             : QStringLiteral("%1 control(s) has been stripped.").arg(stripped));
-  preview->ShowBoth();
+  preview->ShowBoth(mapToGlobal(QPoint(std::max(0, (width() - 500) / 2), 60)));
 }
 
 TDialogPlaceholder* TFormResource::DialogPreview() const {
