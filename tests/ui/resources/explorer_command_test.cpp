@@ -89,7 +89,7 @@ TEST(ResourceExplorerCommand, OpensOverTheMainWindowAndIsKept) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(window->geometry(), f.Form->geometry());
   EXPECT_EQ(window->ExploreFileName, f.Dir.Native("f/inkwell.dll"));
-  EXPECT_EQ(test::Part<QTreeWidget>(*window, "TreeView")->topLevelItemCount(), 6);
+  EXPECT_EQ(test::Part<QTreeWidget>(*window, "TreeView")->topLevelItemCount(), 8);
 
   // Enter on the library shows it in the same window, opened again.
   window->close();

@@ -154,7 +154,9 @@ TEST(ResourceExplorer, TreeOfEachFileIsTheReadersTree) {
        {"AVI", "Bitmap", "Menu", "Dialog", "String", "Accelerators", "RCData", "Cursor", "Icon",
         "Version", "240"}},
       {Fixture("res64.dll"), 0, {}},
-      {sample, 17, {"AVI", "Bitmap", "Dialog", "Cursor", "Icon", "Version"}},
+      {sample,
+       21,
+       {"AVI", "Bitmap", "Dialog", "String", "Accelerators", "Cursor", "Icon", "Version"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.File);

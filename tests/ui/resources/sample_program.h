@@ -1,7 +1,8 @@
 // "inkwell.exe": a small program-like library made by test code for the explorer's tests and for
-// looking at the window: an application icon in three sizes, a cursor, a tool-bar bitmap, a menu,
-// strings, a Find dialog with a control of every predefined class, a dialog with a control of a
-// class of its own, version information and an AVI clip. The pictures are drawn with QPainter.
+// looking at the window: an application icon in three sizes, a cursor, a tool-bar bitmap,
+// strings, accelerators, a Find dialog with a control of every predefined class, a dialog with a
+// control of a class of its own, version information and an AVI clip. The pictures are drawn with
+// QPainter.
 #pragma once
 
 #include "pe_writer.h"
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -67,6 +69,34 @@ inline TBytesOut AviClip() {
   return {riff.begin(), riff.end()};
 }
 
+// A string-table block: 16 slots of a 16-bit length and UTF-16 text (ASCII here).
+inline TBytesOut StringBlock(const std::vector<std::string>& strings) {
+  TBytesOut out;
+  for (size_t slot = 0; slot < 16; ++slot) {
+    const std::string text = slot < strings.size() ? strings[slot] : std::string();
+    out.push_back(static_cast<uint8_t>(text.size()));
+    out.push_back(0);
+    for (char c : text) {
+      out.push_back(static_cast<uint8_t>(c));
+      out.push_back(0);
+    }
+  }
+  return out;
+}
+
+// Accelerator entries: flags, key, command id, padding; the last one flagged 0x80.
+inline TBytesOut Accelerators(const std::vector<std::array<uint16_t, 3>>& keys) {
+  TBytesOut out;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const uint16_t flags = keys[i][0] | (i + 1 == keys.size() ? 0x80 : 0);
+    for (uint16_t value : {flags, keys[i][1], keys[i][2], uint16_t{0}}) {
+      out.push_back(static_cast<uint8_t>(value));
+      out.push_back(static_cast<uint8_t>(value >> 8));
+    }
+  }
+  return out;
+}
+
 inline TBytesOut InkwellProgram() {
   constexpr uint16_t Bn = 0x80, Ed = 0x81, St = 0x82, Lb = 0x83, Sb = 0x84, Cb = 0x85;
   constexpr uint32_t Child = 0x50000000; // child, visible
@@ -105,6 +135,10 @@ inline TBytesOut InkwellProgram() {
                MakeDialog(0x80C80080, 0, 0, 160, 60, "Notes", 8, "MS Sans Serif",
                           {{Child, 5, 5, 150, 30, 2001, std::string("RichNotes"), ""},
                            {Child, 105, 40, 50, 14, 1, Bn, "OK"}})});
+  r.push_back({uint16_t{6}, uint16_t{1}, 0x409,
+               StringBlock({"Inkwell", "Untitled", "Cannot find \"%s\".", "", "Save changes?"})});
+  r.push_back({uint16_t{9}, uint16_t{1}, 0x409,
+               Accelerators({{0x9, 'F', 100}, {0x9, 'S', 101}, {0x1, 0x72, 102}})});
   TVersionData version;
   version.File[0] = 2;
   version.File[1] = 5;
