@@ -276,6 +276,13 @@ TEST(ResourceExplorer, ListsCaptionsAndStatusBar) {
             QStringLiteral(" Offset: %1  Size: 430").arg(first.Offset(), 0, 16));
   EXPECT_TRUE(test::Part<QToolButton>(f.Form, "SaveResBtn")->isEnabled());
 
+  // The service menu folds and unfolds the whole tree.
+  f.Form.Fullcollapse1Click();
+  EXPECT_FALSE(f.Node(QStringLiteral("Bitmap"))->isExpanded());
+  f.Form.Fullexpand1Click();
+  EXPECT_TRUE(f.Node(QStringLiteral("Icon/1"))->isExpanded());
+  EXPECT_TRUE(f.Node(QStringLiteral("Cursor"))->isExpanded());
+
   // The four view styles show the same rows.
   auto* icons = test::Part<QListView>(f.Form, "ListViewIcons");
   f.Select(QStringLiteral("Bitmap"));
