@@ -3,6 +3,7 @@
 // and every leaf of the raw directory is visited.
 #include "resources/dialog_template.h"
 #include "resources/exe_image.h"
+#include "resources/form_text.h"
 #include "resources/resource_item.h"
 #include "resources/version_info.h"
 
@@ -39,6 +40,7 @@ void Walk(TResourceItem& item, int depth, std::unordered_set<TResourceItem*>& se
     (void)DecodeVersionInfo(data);
     break;
   default:
+    (void)FormTextLines(data);
     break;
   }
   // Type, group, image: no sound tree goes deeper.

@@ -11,6 +11,7 @@
 #include "platform/process_temp.h"
 #include "platform/program_files.h"
 #include "platform/program_folder.h"
+#include "resources/resource_command.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -78,6 +79,7 @@ void TForm1::FormCreate() {
   EntryPoints["Move"] = [this] { OpenMoveWindow(); };
   EntryPoints["ExtractFiles"] = [this] { ExtractFilesCommand(this); };
   EntryPoints["ExtractAll"] = [this] { ExtractAllCommand(this); };
+  EntryPoints["ViewResource"] = [this] { OpenResourceExplorer(*this, ActivePanel()->CurrentPath); };
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();
@@ -249,6 +251,7 @@ void TForm1::FilePanels_Init() {
     panel->OnChangeFolder = [this](TPanelSide side) { ChangeFolderEv(side); };
     panel->OnChangeDrive = [this](TPanelSide side) { ChangeDrive(side); };
     panel->OnFileWork = [this](const std::string& path) { File_Work(path); };
+    panel->OnOpenResources = [this](const std::string& path) { OpenResourceExplorer(*this, path); };
     panel->OnGetArcFile = [this] { return GetArcFile(true); };
     panel->OnFileEntered = [this](const std::string& name) { AddFileToHistory(name); };
     panel->OnProgramRun = [this](const std::string& name, const std::string& path) {
