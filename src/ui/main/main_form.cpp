@@ -1,6 +1,8 @@
 #include "main/main_form.h"
 
 #include "archive/extract_forms.h"
+#include "fileops/attrib_form.h"
+#include "fileops/new_entry_forms.h"
 #include "main/asker.h"
 #include "main/fonts.h"
 #include "main/pause_hot_key.h"
@@ -73,6 +75,9 @@ void TForm1::FormCreate() {
   CreateMainMenu();
   EntryPoints["Delete"] = [this] { DeleteCommand(); };
   EntryPoints["Copy"] = [this] { OpenCopyWindow(); };
+  EntryPoints["NewFolder"] = [this] { TFormNewDir(this).exec(); };
+  EntryPoints["NewFile"] = [this] { TFormNewFile(this).exec(); };
+  EntryPoints["Attributes"] = [this] { AttributesCommand(*this); };
   EntryPoints["View"] = [this] { ViewCursorFile(false); };
   EntryPoints["ViewAsText"] = [this] { ViewCursorFile(true); };
   EntryPoints["Edit"] = [this] { N10Click(); };
