@@ -2,6 +2,7 @@
 
 #include "archive/extract_forms.h"
 #include "fileops/attrib_form.h"
+#include "fileops/find_form.h"
 #include "fileops/new_entry_forms.h"
 #include "main/asker.h"
 #include "main/fonts.h"
@@ -78,6 +79,7 @@ void TForm1::FormCreate() {
   EntryPoints["NewFolder"] = [this] { TFormNewDir(this).exec(); };
   EntryPoints["NewFile"] = [this] { TFormNewFile(this).exec(); };
   EntryPoints["Attributes"] = [this] { AttributesCommand(*this); };
+  EntryPoints["FindFile"] = [this] { FindFileCommand(*this); };
   EntryPoints["View"] = [this] { ViewCursorFile(false); };
   EntryPoints["ViewAsText"] = [this] { ViewCursorFile(true); };
   EntryPoints["Edit"] = [this] { N10Click(); };

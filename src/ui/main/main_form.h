@@ -118,6 +118,8 @@ public:
   bool SkipTypeDispatch = false;
   // F3 (or Alt+F3 with asText) on the active panel's cursor entry.
   void ViewCursorFile(bool asText);
+  // Hands a file (a model path) to the program's own viewer, in view mode.
+  void ViewInTextViewer(const std::string& modelPath, bool fromArchive);
   // F4: the cursor file in the editor (ours, or the one the settings name).
   void N10Click();
   // What views the files of a group whose window comes with a later part of the program: the

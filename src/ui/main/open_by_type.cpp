@@ -101,7 +101,14 @@ void TForm1::File_Work(const std::string& path) {
     StartHandOffProgram("inet.exe", *native);
     return;
   }
-  WriteEditorHandOff(file, false, inArchive);
+  ViewInTextViewer(file, inArchive);
+}
+
+void TForm1::ViewInTextViewer(const std::string& modelPath, bool fromArchive) {
+  const std::optional<std::string> native = platform::ModelToNative(modelPath);
+  if (!native)
+    return;
+  WriteEditorHandOff(modelPath, false, fromArchive);
   StartHandOffProgram("edit.exe", *native);
 }
 

@@ -169,6 +169,12 @@ public:
   bool RightClickForPopup = false;
   bool OldDrag = false;
 
+  // Shows a folder (relative to the root of a source: the one shown, or for a real folder on
+  // `root` a new one) with the cursor on the entry of exactly that name, or on the first entry:
+  // 0, or the system's reason when the folder cannot be listed (the panel stays where it was).
+  // EXDEV when the folder is in an archive the panel no longer shows.
+  int ShowFolderAt(const std::string& root, uint8_t kind, const std::string& relFolder,
+                   const std::string& name);
   // Forgets a press or drag in progress, as after a modal window took the mouse: no drag
   // starts from it and no release acts on it.
   void CancelMouseGesture();

@@ -19,6 +19,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <dirent.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace corvane {
@@ -152,6 +155,34 @@ void TFPanel::AfterFolderChange() {
   if (OnChangeFolder)
     OnChangeFolder(Side);
   StartMonitor();
+}
+
+int TFPanel::ShowFolderAt(const std::string& root, uint8_t kind, const std::string& relFolder,
+                          const std::string& name) {
+  const bool here = Browser.RootPath() == root && Browser.SourceKind() == kind;
+  if (!here && kind != skFolder)
+    return EXDEV;
+  StopMonitor();
+  EraseCursor();
+  int error = 0;
+  if (here) {
+    error = Browser.ShowFolder(relFolder);
+  } else {
+    // Another root: the panel's sources are given up only for a folder that can be listed.
+    const std::optional<std::string> native = platform::ModelToNative(root + relFolder);
+    DIR* folder = native ? ::opendir(native->c_str()) : nullptr;
+    error = folder ? 0 : native ? errno : ENOENT;
+    if (folder)
+      ::closedir(folder);
+    if (error == 0)
+      error = Browser.SetRoot(root, kind, relFolder) ? Browser.ReadError() : EBUSY;
+  }
+  if (error == 0 && OnFolderEntered)
+    OnFolderEntered(Browser.RootPath() + Browser.RelPath());
+  const int index = error == 0 ? Browser.FindEntry(name) : 0;
+  PlaceCursor(index > 0 ? index : std::max(Browser.Cursor, 1));
+  AfterFolderChange();
+  return error;
 }
 
 void TFPanel::GoUpFolder() {
