@@ -30,10 +30,12 @@ void TBrowser::SearchTree(std::string_view startFolder, std::string_view masks) 
     AddBackslash(folder);
     if (OnSearchFolder)
       OnSearchFolder(Root + folder);
-    for (bool more = Busy && Source->FindFirst(folder, entry); more && Busy;
-         more = Source->FindNext(entry)) {
+    // Entries are examined whole only when they are hits: a walk of names costs no call per
+    // entry where the listing tells folders from files.
+    for (bool more = Busy && Source->FindFirstName(folder, entry); more && Busy;
+         more = Source->FindNextName(entry)) {
       name = entry.EntryName();
-      if (corvane::MatchesMask(name, masks) && OnSearchFound)
+      if (corvane::MatchesMask(name, masks) && OnSearchFound && Source->CompleteEntry(entry))
         OnSearchFound(folder, entry);
       if (entry.IsWalkableFolder() && !IntoPseudoFileSystem(folder + name))
         pending.push_back(folder + name);

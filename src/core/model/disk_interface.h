@@ -34,6 +34,14 @@ public:
   virtual bool FindFirst(std::string_view folder, TFileEntry& entry) = 0;
   // 2. The next entry, or false at the end (the enumeration is then closed).
   virtual bool FindNext(TFileEntry& entry) = 0;
+  // The same listing for walks that look at names (find): an entry may carry only its name, its
+  // kind and the folder bit, and CompleteEntry fills in the rest of the entry listed last (false
+  // when it has vanished). Sources that list everything at no extra cost keep these.
+  virtual bool FindFirstName(std::string_view folder, TFileEntry& entry) {
+    return FindFirst(folder, entry);
+  }
+  virtual bool FindNextName(TFileEntry& entry) { return FindNext(entry); }
+  virtual bool CompleteEntry(TFileEntry&) { return true; }
   // 3. Prepares to receive files with CopyIn.
   virtual bool BeginCopyIn(std::string_view sourceFolder, std::string_view targetFolder, int kind,
                            bool move);

@@ -50,6 +50,21 @@ void TStandartDiskInterface::FillEntry(const std::string& name, const platform::
 }
 
 bool TStandartDiskInterface::FindFirst(std::string_view folder, TFileEntry& entry) {
+  return OpenListing(folder, false) && FindNext(entry);
+}
+
+bool TStandartDiskInterface::FindFirstName(std::string_view folder, TFileEntry& entry) {
+  return OpenListing(folder, true) && FindNext(entry);
+}
+
+bool TStandartDiskInterface::CompleteEntry(TFileEntry& entry) {
+  if (!Reader.ExamineCurrent(Status))
+    return false;
+  FillEntry(NameBuffer, Status, entry);
+  return true;
+}
+
+bool TStandartDiskInterface::OpenListing(std::string_view folder, bool namesOnly) {
   std::string relative(folder);
   AddBackslash(relative);
   LastError = 0;
@@ -58,11 +73,12 @@ bool TStandartDiskInterface::FindFirst(std::string_view folder, TFileEntry& entr
     LastError = ENODEV;
     return false;
   }
-  if (!Reader.Open(*native)) {
+  NamesOnly = namesOnly;
+  if (!Reader.Open(*native, namesOnly)) {
     LastError = errno ? errno : EIO;
     return false;
   }
-  return FindNext(entry);
+  return true;
 }
 
 bool TStandartDiskInterface::FindNext(TFileEntry& entry) {
@@ -71,6 +87,18 @@ bool TStandartDiskInterface::FindNext(TFileEntry& entry) {
   // A "\" inside a native name shows as "/" in the model, where "\" separates.
   if (NameBuffer.find('\\') != std::string::npos)
     NameBuffer = platform::SwapSeparators(NameBuffer);
+  if (NamesOnly) {
+    // Only the name and the kind are known until CompleteEntry: no time is converted for the
+    // entries a search passes over.
+    const size_t dot = NameBuffer.rfind('.');
+    entry.Name.assign(NameBuffer, 0, dot == std::string::npos ? NameBuffer.size() : dot);
+    entry.Ext.assign(dot == std::string::npos ? std::string() : NameBuffer.substr(dot + 1));
+    entry.Size = Status.Size;
+    entry.Attr = Status.Attr;
+    entry.Kind = Status.Kind;
+    entry.Marked = 0;
+    return true;
+  }
   FillEntry(NameBuffer, Status, entry);
   return true;
 }

@@ -19,6 +19,8 @@ public:
 
   bool FindFirst(std::string_view folder, TFileEntry& entry) override;
   bool FindNext(TFileEntry& entry) override;
+  bool FindFirstName(std::string_view folder, TFileEntry& entry) override;
+  bool CompleteEntry(TFileEntry& entry) override;
   bool CopyOut(std::string_view name, std::string_view target, bool move) override;
   bool CopyIn(std::string_view source, std::string_view name, bool move) override;
   bool DeleteFile(std::string_view name) override;
@@ -28,6 +30,8 @@ public:
   // The native path of a path relative to Root, or nothing when Root names no drive.
   std::optional<std::string> NativePath(std::string_view relative) const;
   // Fills an entry from a native name and its status.
+  // Starts listing a folder (relative to the root) with the reader.
+  bool OpenListing(std::string_view folder, bool namesOnly);
   static void FillEntry(const std::string& name, const platform::TFileStatus& status,
                         TFileEntry& entry);
 
@@ -35,6 +39,7 @@ private:
   platform::TDirReader Reader;
   std::string NameBuffer;
   platform::TFileStatus Status;
+  bool NamesOnly = false; // the listing open gives names and kinds only
 };
 
 // The normal form of a real source's root: ":" added when missing, ending with "\".

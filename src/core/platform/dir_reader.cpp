@@ -1,4 +1,5 @@
 #include "platform/dir_reader.h"
+#include "platform/file_attributes.h"
 
 #include "platform/at_path.h"
 #include "platform/fat_attributes.h"
@@ -12,7 +13,7 @@
 
 namespace corvane::platform {
 
-bool TDirReader::Open(std::string_view nativeFolder) {
+bool TDirReader::Open(std::string_view nativeFolder, bool namesOnly) {
   Close();
   TAtPath at;
   if (!at.Resolve(nativeFolder))
@@ -42,12 +43,33 @@ bool TDirReader::Open(std::string_view nativeFolder) {
       continue;
     TItem item;
     item.NameOffset = Names.size();
+    item.Type = entry->d_type;
     Names += raw;
     Names += '\0';
     Items.push_back(item);
   }
 
   const size_t count = Items.size();
+  if (namesOnly) {
+    // Links are examined all the same: what they point to decides their kind.
+    for (size_t i = 0; i < count; ++i) {
+      TItem& item = Items[i];
+      if (item.Type == DT_DIR || item.Type == DT_REG) {
+        item.Valid = true;
+        item.Status = {};
+        item.Status.Kind = item.Type == DT_DIR ? TEntryKind::Folder : TEntryKind::Regular;
+        item.Status.Attr = item.Type == DT_DIR ? faDirectory : 0;
+      } else if (item.Type == DT_FIFO || item.Type == DT_CHR || item.Type == DT_BLK ||
+                 item.Type == DT_SOCK) {
+        item.Valid = true;
+        item.Status = {};
+        item.Status.Kind = TEntryKind::Special;
+      } else {
+        Examine(i, i + 1);
+      }
+    }
+    return true;
+  }
   if (count >= ParallelThreshold && std::thread::hardware_concurrency() > 1) {
     try {
       std::thread helper(&TDirReader::Examine, this, count / 2, count);
@@ -86,6 +108,16 @@ bool TDirReader::Next(std::string& name, TFileStatus& status) {
   }
   Close();
   return false;
+}
+
+bool TDirReader::ExamineCurrent(TFileStatus& status) {
+  if (!Dir || Position == 0 || Position > Items.size())
+    return false;
+  Examine(Position - 1, Position);
+  const TItem& item = Items[Position - 1];
+  if (item.Valid)
+    status = item.Status;
+  return item.Valid;
 }
 
 void TDirReader::Close() {

@@ -22,8 +22,13 @@ namespace corvane::platform {
 
 class TDirReader final {
 public:
-  // Reads and examines the folder; false, with errno set, when it cannot be listed.
-  bool Open(std::string_view nativeFolder);
+  // Reads and examines the folder; false, with errno set, when it cannot be listed. With
+  // namesOnly the entries are not examined where the folder listing already tells their kind:
+  // their status then holds only the kind (and the folder bit), at no cost per entry, for walks
+  // that look at names; ExamineCurrent examines an entry such a walk wants whole.
+  bool Open(std::string_view nativeFolder, bool namesOnly = false);
+  // Examines the entry Next returned last; false when it vanished meanwhile.
+  bool ExamineCurrent(TFileStatus& status);
   // The next entry, or false at the end (the enumeration is then closed).
   bool Next(std::string& name, TFileStatus& status);
   void Close();
@@ -36,6 +41,7 @@ private:
   struct TItem {
     size_t NameOffset = 0; // into Names, NUL-terminated
     bool Valid = false;
+    unsigned char Type = DT_UNKNOWN; // as the listing gave it
     TFileStatus Status;
   };
   void Examine(size_t first, size_t last);
