@@ -1,5 +1,6 @@
 #include "config/archiver_table.h"
 #include "config/ini_file.h"
+#include "model/archiver_command.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,21 @@ TEST(ArchiverTable, AnswersTheArchiveSources) {
   table.Reset();
   EXPECT_TRUE(table.EntryForType(Zip)->Lines.empty());
   EXPECT_FALSE(table.EntryForType(Zip)->UseLongFN);
+}
+
+TEST(ArchiverTable, TheShippedFileHoldsTheBuiltInLines) {
+  TIniFile file(CORVANE_SOURCE_DIR "/data/arc.ini");
+  TArchiverTable table;
+  table.Load(file);
+  for (const auto type :
+       {archive::TArcType::atZIP, archive::TArcType::atARJ, archive::TArcType::atRAR}) {
+    const TArchiverEntry& entry = *table.EntryForType(static_cast<int>(type));
+    ASSERT_EQ(entry.Lines.size(), 5u);
+    for (int line = 0; line < 5; ++line)
+      EXPECT_EQ(entry.Lines[static_cast<size_t>(line)], DefaultArchiverCommand(type, line))
+          << entry.Name << line;
+    EXPECT_TRUE(entry.UseLongFN) << entry.Name;
+  }
 }
 
 } // namespace

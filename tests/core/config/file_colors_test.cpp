@@ -145,5 +145,16 @@ TEST(FileColors, DamagedFilesGiveSaneTables) {
   EXPECT_LE(binary.SavedCount(), 1);
 }
 
+TEST(FileColors, TheShippedFileReadsAsItIsWritten) {
+  TIniFile file(CORVANE_SOURCE_DIR "/data/fc.ini");
+  TFileColorTable table;
+  table.Load(file);
+  EXPECT_EQ(table.SavedCount(), 5);
+  for (int g = 0; g < 5; ++g)
+    EXPECT_EQ(table.LineOf(g), file.ReadString("Main", "Line" + std::to_string(g + 1), ""));
+  EXPECT_EQ(table.Lookup(".zip", false), 65535u);
+  EXPECT_EQ(table.Lookup(".txt", true), 8421504u);
+}
+
 } // namespace
 } // namespace corvane::config

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 namespace corvane::config {
 namespace {
 
@@ -98,6 +101,21 @@ TEST(ToolBarFile, AFailedWriteLeavesTheFileAsItWas) {
   TToolBarTable table;
   table.Buttons.resize(2);
   EXPECT_FALSE(WriteToolBar(file, table));
+}
+
+TEST(ToolBarFile, TheShippedToolBarHasEveryBuiltInToolAndTheirPictures) {
+  TIniFile file(CORVANE_SOURCE_DIR "/data/tb.ini");
+  const TToolBarTable table = ReadToolBar(file);
+  std::set<TToolWord> words;
+  for (const TToolButtonRecord& button : table.Buttons) {
+    const auto word = ToolWordToRun(button.Command);
+    ASSERT_TRUE(word) << button.Command;
+    words.insert(*word);
+    EXPECT_TRUE(
+        std::filesystem::is_regular_file(CORVANE_SOURCE_DIR "/data/" + ToolWordPicture(*word)))
+        << button.Command;
+  }
+  EXPECT_EQ(words.size(), 9u); // the eight tools and a separator
 }
 
 } // namespace
