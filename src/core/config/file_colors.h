@@ -60,7 +60,8 @@ public:
   bool operator==(const TFileColorTable&) const = default;
 
 private:
-  std::array<TGroup, GroupCount> Groups{};
+  // No "{}" initialiser: the strings start empty anyway, and clang 14 crashes on one here.
+  std::array<TGroup, GroupCount> Groups;
 };
 
 } // namespace corvane::config

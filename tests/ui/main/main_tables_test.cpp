@@ -91,7 +91,7 @@ TEST(ToolBar, ClicksRunBuiltInCommandsOrPrograms) {
   WriteRecorder(bin.Native("help"), record);
   WriteRecorder(bin.Native("tool"), record);
   bin.Folder("work dir");
-  home.Write("tb.ini", "[Common]\nCount=5\n"
+  home.Write("tb.ini", "[Common]\nCount=6\n[Button6]\nCommand=Editor\n"
                        "[Button1]\nCommand=help\n"
                        "[Button2]\nCommand=splitter\n"
                        "[Button3]\nCommand=Resource Explorer\n"
@@ -117,6 +117,11 @@ TEST(ToolBar, ClicksRunBuiltInCommandsOrPrograms) {
   // A program gets its parameters as arguments, in its working folder.
   form.ToolButtonClick(5);
   EXPECT_EQ(WaitForFile(record), bin.Native("work dir") + "\n-x\ntwo words\nits\n");
+  std::filesystem::remove(record);
+  // The editor button runs the editor of the settings, without a file.
+  form.Settings.EditorName = QString::fromStdString(bin.Native("tool") + " --new");
+  form.ToolButtonClick(6);
+  EXPECT_EQ(WaitForFile(record), std::filesystem::current_path().string() + "\n--new\n");
   TAsker::Replace(nullptr);
 }
 
