@@ -18,14 +18,23 @@ using namespace corvane::config;
 
 namespace {
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    char name[] = "/tmp/corvane-fuzz-settings-XXXXXX";
-    if (!::mkdtemp(name))
+// The work folder, made once and removed at exit; a plain buffer, so that it outlives every
+// destructor that runs before the exit handler.
+char FolderName[] = "/tmp/corvane-fuzz-settings-XXXXXX";
+
+std::string Folder() {
+  static const bool made = [] {
+    if (!::mkdtemp(FolderName))
       std::abort();
-    return std::string(name);
+    std::atexit([] {
+      for (const char* file : {"/in.ini", "/out.ini"})
+        ::unlink((std::string(FolderName) + file).c_str());
+      ::rmdir(FolderName);
+    });
+    return true;
   }();
-  return folder;
+  (void)made;
+  return FolderName;
 }
 
 void Check(bool condition) {
