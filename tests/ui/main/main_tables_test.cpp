@@ -187,6 +187,30 @@ TEST(MainTables, ClosingWritesTheToolBarAlwaysAndTheOthersWithAutoSave) {
   }
 }
 
+TEST(MainTables, SaveConfigurationWritesAllFourAndDefaultsEmptyTheArchivers) {
+  TProgramHome home;
+  home.Ship("arc.ini");
+  test::TScriptedAsker asker;
+  asker.Answer = TAsker::Yes;
+  TAsker::Replace(&asker);
+  {
+    TForm1 form;
+    form.Settings.AutoSave = false;
+    form.RunCommand("SaveConfig");
+    for (const char* name : {"cv.ini", "tb.ini", "fc.ini", "arc.ini"})
+      EXPECT_TRUE(std::filesystem::exists(home.Dir.Native(name))) << name;
+    std::string line = "built-in";
+    form.MGetARCParameters(23, 0, 255, line);
+    EXPECT_EQ(line, "7zz a -tzip % @");
+    // Defaults: no lines, so the archive sources keep their built-in ones.
+    form.RunCommand("SetDefaultConfig");
+    line = "built-in";
+    form.MGetARCParameters(23, 0, 255, line);
+    EXPECT_EQ(line, "built-in");
+  }
+  TAsker::Replace(nullptr);
+}
+
 // The left panel over a folder of files named to show the colour rules.
 TEST(MainTables, PanelsDrawNamesInTheColoursOfTheirGroups) {
   TProgramHome home;
