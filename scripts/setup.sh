@@ -86,6 +86,7 @@ case "${1:-}" in
       # Seeds: the sample files of the reader's kind (every archive for detection).
       case "$target" in
         detect) find tests/corpus/archives -type f -exec cp {} "$seeds/" \; ;;
+        settings) cp data/tb.ini data/arc.ini data/fc.ini "$seeds/" ;;
         resources) find tests/corpus/pe tests/core/resources/fixtures -type f -exec cp {} "$seeds/" \; 2>/dev/null || true ;;
         *) find tests/corpus/archives/"$target" tests/core/archive/fixtures/"$target" -type f \
              -exec cp {} "$seeds/" \; 2>/dev/null || true ;;

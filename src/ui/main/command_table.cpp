@@ -281,7 +281,7 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        [](F& f) { f.SetDefaultConfiguration(); }},
       {"SaveConfig", "Config", "Save configuration", "", "Config_SaveConfig", 0, 0,
        [](F& f) {
-         f.Save_INI();
+         f.SaveSettingsFiles(true);
          TAsker::Current().Information(&f, f.LangStrings.Get("Messages", "SaveConfig"));
        }},
       // The hidden menu of the quick search.

@@ -8,6 +8,7 @@
 #include "fileops/rename_move_form.h"
 #include "main/asker.h"
 #include "main/main_form.h"
+#include "main/tool_bar.h"
 #include "panels/file_panel.h"
 #include "platform/drive_probe.h"
 #include "platform/drive_table.h"
@@ -154,7 +155,8 @@ void TForm1::CreateMainMenu() {
   for (size_t i = 0; i < HotButtons.size(); ++i)
     connect(HotButtons[i], &QPushButton::clicked, this,
             [this, name = std::string(hotCommands[i])] { RunCommand(name); });
-  for (QWidget* bar : {Panel3, ToolBar, StatusBar1, static_cast<QWidget*>(Label2)})
+  for (QWidget* bar :
+       {Panel3, static_cast<QWidget*>(ToolBar), StatusBar1, static_cast<QWidget*>(Label2)})
     bar->installEventFilter(this);
 }
 
@@ -335,6 +337,7 @@ void TForm1::SetDefaultConfiguration() {
   Settings.CloseOnBusy = Settings.CloseOnConnect = false;
   Settings.RedialTime = 10;
   Settings.EditorName = defaults.EditorName;
+  ArchiverTable.Reset();
   for (TFPanel* panel : {PanelLeft, PanelRight}) {
     // A panel inside an archive starts again on the real folder holding it.
     const bool inArchive = panel->Browser.SourceKind() != skFolder;

@@ -8,6 +8,7 @@
 #include "main/fonts.h"
 #include "main/pause_hot_key.h"
 #include "main/pictures.h"
+#include "main/tool_bar.h"
 #include "panels/file_panel.h"
 #include "platform/drive_table.h"
 #include "platform/native_path.h"
@@ -121,7 +122,7 @@ void TForm1::CreateComponents() {
   setMenuBar(MainMenu1);
 
   Panel3 = MakePanel(ClientArea, "Panel3");
-  ToolBar = MakePanel(Panel3, "ToolBar");
+  ToolBar = new TToolBar(Panel3);
   DriveBarLeft = MakePanel(Panel3, "DriveBarLeft");
   DriveBarRight = MakePanel(Panel3, "DriveBarRight");
   RxSpeedButton10 = new QToolButton(Panel3);
@@ -254,6 +255,7 @@ void TForm1::FilePanels_Init() {
     panel->setGeometry(20, 40, 250, 270);
     panel->ApplyDefaults();
     panel->show();
+    BindTables(panel);
     panel->OnChangeFilePos = [this](int index) { ChangeFilePos(index); };
     panel->OnChangeFolder = [this](TPanelSide side) { ChangeFolderEv(side); };
     panel->OnChangeDrive = [this](TPanelSide side) { ChangeDrive(side); };
@@ -320,6 +322,7 @@ void TForm1::Default_Init() {
   Settings.SplitterGap = defaults.SplitterGap;
   Settings.Show_Buttons = defaults.Show_Buttons;
   Settings.AutoSave = defaults.AutoSave;
+  ArchiverTable.Reset();
 }
 
 void TForm1::ApplyViewStyles(int leftStyle, int rightStyle) {
@@ -346,10 +349,6 @@ void TForm1::PostLoadInit() {
     if (panel->Settings.Show_Icons)
       panel->LoadIcons();
 }
-
-void TForm1::Init_ToolBar() {}
-void TForm1::GetFilesColors() {}
-void TForm1::Load_ArcParams() {}
 
 void TForm1::Last_Init() {
   RenameBox = new QLineEdit(ClientArea);
@@ -691,9 +690,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   }
   for (TFPanel* panel : {PanelLeft, PanelRight})
     panel->StopMonitor();
-  // A settings file that cannot be written loses nothing: the old one stays as it was.
-  if (Settings.AutoSave)
-    Save_INI();
+  SaveSettingsFiles(Settings.AutoSave);
   event->accept();
   QCoreApplication::quit();
 }

@@ -8,7 +8,10 @@
 // placed from the right) and are computed exactly.
 #pragma once
 
+#include "config/archiver_table.h"
+#include "config/file_colors.h"
 #include "config/ini_file.h"
+#include "config/toolbar_file.h"
 #include "main/language.h"
 #include "model/file_groups.h"
 #include "panels/view_mode.h"
@@ -43,6 +46,7 @@ namespace corvane {
 
 class TFPanel;
 class TPauseHotKey;
+class TToolBar;
 
 // The main window's own settings, with the values a first start uses.
 struct TMainSettings {
@@ -159,6 +163,27 @@ public:
   void WriteUrlHandOff(const std::string& modelPath);
   // The window's bounds as the settings and the hand-off store them.
   QRect StoredBounds() const;
+
+  // The tool bar, archiver and file-colour tables (main_tables.cpp). Their editors change them in
+  // place; BuildToolBar shows a changed tool-bar table at once. The writers return false when the
+  // file could not be written (it then stays as it was).
+  config::TToolBarTable ToolBarTable;
+  config::TArchiverTable ArchiverTable;
+  config::TFileColorTable FileColorsTable;
+  void BuildToolBar();
+  bool Save_ToolBar();
+  // Runs the button with this tag: a built-in word's command, or its program or document.
+  void ToolButtonClick(int tag);
+  // Reads a colour file over the table (fc.ini at start, a chosen file for the colour editor).
+  void GetFilesColors(const std::string& nativePath);
+  // Writes the table to a colour file; fc.ini of the program folder when the path is empty.
+  bool SaveFilesColors(const std::string& nativePath = std::string());
+  bool Save_ArcParams();
+  // The answers to the archive sources' OnArchiveParameters and OnArchiveMode.
+  void MGetARCParameters(int archiveType, int line, int maxLength, std::string& text);
+  void MGetARCMode(int archiveType, bool& flag1, bool& flag2, bool& flag3);
+  // cv.ini, fc.ini and arc.ini when `all`, and tb.ini always.
+  void SaveSettingsFiles(bool all);
   // Switches the language: the main window is captioned again at once.
   void SetLanguage(const QString& language);
   void Load_Language();
@@ -244,7 +269,7 @@ private:
   // The window's parts; tests and other windows find them by their object names.
   QWidget* ClientArea = nullptr;
   QWidget* Panel3 = nullptr;
-  QWidget* ToolBar = nullptr;
+  TToolBar* ToolBar = nullptr;
   QWidget* DriveBarLeft = nullptr;
   QWidget* DriveBarRight = nullptr;
   QWidget* Panel_Down = nullptr;
@@ -287,6 +312,8 @@ private:
   void Init_ToolBar();
   void GetFilesColors();
   void Load_ArcParams();
+  // Binds a panel to the archiver and colour tables.
+  void BindTables(TFPanel* panel);
   void Last_Init();
   void CreateComponents();
   void CreateMainMenu();

@@ -59,7 +59,7 @@ TEST(Settings, ARoundTripKeepsWhatTheUserChanged) {
 
 TEST(Settings, StoredValuesLoadByTheirRules) {
   TProgramFolder program(false);
-  program.Write("[Global]\nLeft_Style=2\nRight_Style=2\n"
+  program.Write("cv.ini", "[Global]\nLeft_Style=2\nRight_Style=2\n"
                 "[Panel_Left]\nSorthMethod=srBogus\nColumns=3\nPath=\n"
                 "[Panel_Right]\nSorthMethod=srName\n");
   TForm1 form;
@@ -72,7 +72,7 @@ TEST(Settings, StoredValuesLoadByTheirRules) {
 
 TEST(Settings, TheInstallersSchemeActsOnceEvenWithoutAutoSave) {
   TProgramFolder program(false);
-  program.Write("[Global]\nAutoSave=0\nInit_scheme=3\nLanguage=ENGLISH\n");
+  program.Write("cv.ini", "[Global]\nAutoSave=0\nInit_scheme=3\nLanguage=ENGLISH\n");
   {
     TForm1 form;
     EXPECT_EQ(form.AppliedScheme, 3);
@@ -91,7 +91,7 @@ TEST(Settings, HostileSettingsFilesStartWithDefaults) {
   text += std::string("\0\xff\xfe\x01 garbage", 12) + "\n";
   text += "EditorName=" + std::string(100000, 'e') + "\n";
   text += "[Global]\nMain_Splitter=99\n[MainForm]\nWidth=abc\nHeight=500"; // no final newline
-  program.Write(text);
+  program.Write("cv.ini", text);
   TForm1 form;
   EXPECT_EQ(form.Settings.SplitterGap, 9);
   EXPECT_EQ(form.Settings.EditorName.size(), 100000);

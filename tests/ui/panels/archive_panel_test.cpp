@@ -5,6 +5,7 @@
 #include "panels/archive_windows.h"
 #include "panels/file_panel.h"
 #include "platform/launcher.h"
+#include "program_folder.h"
 #include "scripted_asker.h"
 #include "temp_folder.h"
 #include "zip_writer.h"
@@ -329,6 +330,9 @@ TEST(ArchivePanel, AWindowWaitsForTheArchiverAndItsCancelEndsIt) {
 TEST(ArchivePanel, TheRealArchiverAddsToAZipShownInAPanel) {
   if (platform::FindOnPath("7zz").empty())
     GTEST_SKIP() << "7zz is not installed";
+  // The command lines are those of the arc.ini the program ships.
+  test::TProgramFolder home;
+  home.Ship("arc.ini");
   TArchivePanelFixture f;
   f.Zip("a.zip", {TZipItem("old.txt", "old")});
   f.Open("a.zip");
