@@ -16,6 +16,9 @@ namespace corvane {
 TFormDrive::TFormDrive(QWidget* mainWindow) : QDialog(mainWindow) {
   setObjectName(QStringLiteral("FormDrive"));
   setWindowTitle(QStringLiteral("Change drive"));
+  // A small fixed window: a caption and a close button, nothing to minimise or maximise.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
   Drives = new TMyDrives(this);
   Drives->setObjectName(QStringLiteral("Drives"));
   Drives->move(1, 0);

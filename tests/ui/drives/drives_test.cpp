@@ -114,7 +114,8 @@ struct TDrivesFixture {
 };
 
 // Whether the letter glyph drawn at a cell of a picture is `letter`: every ink pixel of its glyph
-// is black there, and of the other letters `others` each has an ink pixel that is not.
+// is black there and every other pixel of the cell the bar's face, and of the other letters
+// `others` each has an ink pixel that is not black.
 bool GlyphAt(const QImage& shot, QPoint at, char letter, const std::string& others) {
   auto fits = [&](char candidate) {
     const QImage glyph = LetterGlyph(candidate);
@@ -126,6 +127,13 @@ bool GlyphAt(const QImage& shot, QPoint at, char letter, const std::string& othe
   };
   if (!fits(letter))
     return false;
+  // Nothing but the letter in its cell, so that it reads on every picture.
+  const QImage glyph = LetterGlyph(letter);
+  const QRgb face = ColorFromNumber(colors::BtnFace).rgb();
+  for (int y = 0; y < glyph.height(); ++y)
+    for (int x = 0; x < glyph.width(); ++x)
+      if (qAlpha(glyph.pixel(x, y)) == 0 && shot.pixel(at + QPoint(x, y)) != face)
+        return false;
   for (const char other : others)
     if (other != letter && fits(other))
       return false;
