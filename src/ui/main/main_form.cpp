@@ -1,6 +1,9 @@
 #include "main/main_form.h"
 
 #include "archive/extract_forms.h"
+#include "drives/drive_watch.h"
+#include "drives/form_drive.h"
+#include "drives/my_tool_bar.h"
 #include "fileops/attrib_form.h"
 #include "fileops/find_form.h"
 #include "fileops/new_entry_forms.h"
@@ -88,6 +91,9 @@ void TForm1::FormCreate() {
   EntryPoints["ExtractFiles"] = [this] { ExtractFilesCommand(this); };
   EntryPoints["ExtractAll"] = [this] { ExtractAllCommand(this); };
   EntryPoints["ViewResource"] = [this] { OpenResourceExplorer(*this, ActivePanel()->CurrentPath); };
+  EntryPoints["ChangeDrive"] = [this] { ChangeDrive(ActiveSide); };
+  EntryPoints["ChangeDriveLeft"] = [this] { ChangeDrive(TPanelSide::Left); };
+  EntryPoints["ChangeDriveRight"] = [this] { ChangeDrive(TPanelSide::Right, true); };
   Super_Global();
   FilePanels_Init();
   CreateHotDrives();
@@ -123,8 +129,10 @@ void TForm1::CreateComponents() {
 
   Panel3 = MakePanel(ClientArea, "Panel3");
   ToolBar = new TToolBar(Panel3);
-  DriveBarLeft = MakePanel(Panel3, "DriveBarLeft");
-  DriveBarRight = MakePanel(Panel3, "DriveBarRight");
+  DriveBarLeft = new TMyToolBar(Panel3, TPanelSide::Left);
+  DriveBarLeft->setObjectName(QStringLiteral("DriveBarLeft"));
+  DriveBarRight = new TMyToolBar(Panel3, TPanelSide::Right);
+  DriveBarRight->setObjectName(QStringLiteral("DriveBarRight"));
   RxSpeedButton10 = new QToolButton(Panel3);
   RxSpeedButton10->setObjectName(QStringLiteral("RxSpeedButton10"));
   RxSpeedButton10->setAutoRaise(true);
@@ -296,12 +304,28 @@ void TForm1::FilePanels_Init() {
 }
 
 void TForm1::CreateHotDrives() {
-  // Every drive of the table gets a button; the bars draw and handle them.
-  const int count = static_cast<int>(platform::TDriveTable::Instance().Drives().size());
-  DriveBarFullWidth = ButtonWidth * count + 6;
+  // Every drive of the table gets a button on both bars and a row in the change-drive window.
+  const TDriveLists drives = ListedDrives();
+  DriveBarFullWidth = ButtonWidth * drives.Count() + 6;
+  for (TMyToolBar* bar : {DriveBarLeft, DriveBarRight}) {
+    const bool left = bar == DriveBarLeft;
+    bar->Panel = left ? PanelLeft : PanelRight;
+    bar->OtherPanel = left ? PanelRight : PanelLeft;
+    bar->LabelAnchor = PanelLeft;
+    bar->Language = &LanguageFile;
+    bar->SetDrives(drives);
+  }
   DriveBarLeft->setGeometry(3, 32, DriveBarFullWidth, DriveBarHeight);
   const int keepLeft = DriveBarRight->x();
   DriveBarRight->setGeometry(keepLeft, ToolBarHeight + 3, DriveBarFullWidth, DriveBarHeight);
+  if (!FormDrive) {
+    FormDrive = new TFormDrive(this);
+    FormDrive->PanelLeft = PanelLeft;
+    FormDrive->PanelRight = PanelRight;
+    FormDrive->Language = &LanguageFile;
+    DriveWatch = new TDriveWatch(this, [this] { Update_HotDrives(); });
+  }
+  FormDrive->SetDrives(drives);
 }
 
 void TForm1::Global_Init() {
@@ -463,11 +487,14 @@ void TForm1::Update_FilePanel(TFPanel* panel) {
 }
 
 void TForm1::Update_HotDrives() {
+  platform::TDriveTable::Instance().Reload();
   CreateHotDrives();
   FormResize();
 }
 
-void TForm1::ChangeDrive(TPanelSide) {}
+void TForm1::ChangeDrive(TPanelSide side, bool modal) {
+  FormDrive->Open(side, modal);
+}
 
 void TForm1::ChangeFilePos(int) {}
 

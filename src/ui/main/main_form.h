@@ -44,7 +44,10 @@ class QToolButton;
 
 namespace corvane {
 
+class TDriveWatch;
 class TFPanel;
+class TFormDrive;
+class TMyToolBar;
 class TPauseHotKey;
 class TToolBar;
 
@@ -108,8 +111,10 @@ public:
   void SetActive(TPanelSide side, bool drawCursors);
   void Update_AllPanels();
   void Update_FilePanel(TFPanel* panel);
+  // Reads the drive table again and rebuilds the drive bars and the change-drive window's list.
   void Update_HotDrives();
-  void ChangeDrive(TPanelSide side);
+  // Shows the change-drive window for a side; modal blocks the main window until it closes.
+  void ChangeDrive(TPanelSide side, bool modal = false);
   void ChangeFilePos(int index);
   void ChangeFolderEv(TPanelSide side);
   void AddFileToHistory(const std::string& name);
@@ -270,8 +275,10 @@ private:
   QWidget* ClientArea = nullptr;
   QWidget* Panel3 = nullptr;
   TToolBar* ToolBar = nullptr;
-  QWidget* DriveBarLeft = nullptr;
-  QWidget* DriveBarRight = nullptr;
+  TMyToolBar* DriveBarLeft = nullptr;
+  TMyToolBar* DriveBarRight = nullptr;
+  TFormDrive* FormDrive = nullptr;
+  TDriveWatch* DriveWatch = nullptr;
   QWidget* Panel_Down = nullptr;
   QWidget* Panel_Dos = nullptr;
   QLabel* ComRead = nullptr;

@@ -349,26 +349,26 @@ namespace {
 // ---- Drives ---------------------------------------------------------------------------------
 
 constexpr TArt<22, 22> FloppyArt{
+    ".....kkkkkkkkkkkkk....", //
+    ".....kbbksssddskbbk...", //
+    ".....kbbksssddskbbk...", //
+    ".....kbbksssddskbbk...", //
+    ".....kbbkkkkkkkkbbk...", //
+    ".....kbbbbbbbbbbbbk...", //
+    ".....knbbbbbbbbbbbk...", //
+    ".....knkkkkkkkkkknk...", //
+    ".....knkwwwwwwwwknk...", //
+    ".....knkwggggggwknk...", //
+    ".....knkwwwwwwwwknk...", //
+    ".....knkwggggwwwknk...", //
+    ".....knkwwwwwwwwknk...", //
+    ".....kkkkkkkkkkkkkk...", //
     "......................", //
     "......................", //
-    "..kkkkkkkkkkkkkkkk....", //
-    "..kbnkwwwwwwddssknk...", //
-    "..kbnkwsssssddssknnk..", //
-    "..kbnkwsssssddssknnk..", //
-    "..kbnkwsssssddssknnk..", //
-    "..kbnkwsssssddssknnk..", //
-    "..kbnkkkkkkkkkkkknnk..", //
-    "..kbnnnnnnnnnnnnnnnk..", //
-    "..kbnkkkkkkkkkkkknnk..", //
-    "..kbnkwwwwwwwwwwknnk..", //
-    "..kbnkwggggggggwknnk..", //
-    "..kbnkwwwwwwwwwwknnk..", //
-    "..kbnkwggggggwwwknnk..", //
-    "..kbnkwwwwwwwwwwknnk..", //
-    "..kbnkwwwwwwwwwwknnk..", //
-    "..kkkkwwwwwwwwwwknnk..", //
-    "..kkkkwwwwwwwwwwknnk..", //
-    "..kkkkkkkkkkkkkkkkkk..", //
+    "......................", //
+    "......................", //
+    "......................", //
+    "......................", //
     "......................", //
     "......................", //
 };
@@ -398,7 +398,7 @@ constexpr TArt<22, 22> HddArt{
     "......................", //
 };
 
-// Laid under the drive, moved up, for a network drive.
+// Laid under the drive for a network drive: the cable runs down and to the right of the letter.
 constexpr TArt<22, 22> NetworkCableArt{
     "......................", //
     "......................", //
@@ -412,33 +412,26 @@ constexpr TArt<22, 22> NetworkCableArt{
     "......................", //
     "......................", //
     "......................", //
-    "......................", //
-    "........kek...........", //
-    "........kek...........", //
-    "........kek...........", //
-    ".kkkkkkkkekkkkkkkkkkk.", //
-    ".keeeeeeeeeeeeeeeeeek.", //
-    ".kkkkkkkkkkkkkkkkkkkk.", //
+    "...............kek....", //
+    "...............kek....", //
+    "...............kek....", //
+    "...............kek....", //
+    ".............kkkekkkkk", //
+    ".............keeeeeeek", //
+    ".............kkkkkkkkk", //
     "......................", //
     "......................", //
     "......................", //
 };
 
 constexpr TArt<22, 22> CdRomArt{
-    "......................", //
     "........kkkkkk........", //
-    "......kksssssskk......", //
-    ".....ksswwssssssk.....", //
-    "....kscwwssssssssk....", //
-    "....kcwssssssssssk....", //
-    "...kcwsssggggsssssk...", //
-    "...kcsssggkkggssssk...", //
-    "...kssssgk..kgssssk...", //
-    "...kssssgk..kgsssyk...", //
-    "...kssssggkkggssyyk...", //
-    "...ksssssggggssyysk...", //
-    "....ksssssssssyysk....", //
-    "....kssssssssssssk....", //
+    "......kksswwsskk......", //
+    ".....kscwwssssssk.....", //
+    "....kcwssssggssssk....", //
+    "....kcsssggkkggssk....", //
+    "....kssssgk..kgsyk....", //
+    "....kssssggkkggyyk....", //
     ".kkkkkkkkkkkkkkkkkkkk.", //
     ".kssssssssssssssssssk.", //
     ".ksddddddddddddddddsk.", //
@@ -446,6 +439,13 @@ constexpr TArt<22, 22> CdRomArt{
     ".kssssssssssssssllssk.", //
     ".kggggggggggggggggggk.", //
     ".kkkkkkkkkkkkkkkkkkkk.", //
+    "......................", //
+    "......................", //
+    "......................", //
+    "......................", //
+    "......................", //
+    "......................", //
+    "......................", //
     "......................", //
 };
 
@@ -689,9 +689,10 @@ QImage DrivePicture(TDrivePicture picture) {
   case TDrivePicture::Floppy:
     return FromArt(FloppyArt);
   case TDrivePicture::Hdd:
-    return FromArt(HddArt);
   case TDrivePicture::Network: {
-    QImage image = FromArt(NetworkCableArt);
+    // The drive sits at the top, clear of the letter's corner.
+    QImage image =
+        picture == TDrivePicture::Network ? FromArt(NetworkCableArt) : Blank(22, 22, Magenta);
     Paint(image, HddArt, 0, -5);
     return image;
   }

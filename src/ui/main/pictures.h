@@ -35,7 +35,9 @@ enum class TTypeIcon {
 };
 QImage TypeIcon(TTypeIcon icon);
 
-// The drives of the drive bar, 22x22 for a button face, transparent magenta.
+// The drives of the drive bar, 22x22 for a button face, transparent magenta. The bar draws the
+// drive's letter over the picture's lower left corner (8x7 from (4, 15)), so every drive keeps
+// x 3 to 12 from row 14 down clear.
 enum class TDrivePicture { Floppy, Hdd, Network, CdRom };
 QImage DrivePicture(TDrivePicture picture);
 
