@@ -56,7 +56,7 @@ TFormFind::TFormFind(TForm1* mainWindow) : QDialog(mainWindow), Main(mainWindow)
   RadioButton3->setEnabled(false);
   ListBox1 = new QListWidget(this);
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
-  ListBox1->setGeometry(8, 134, 454, 200);
+  ListBox1->setGeometry(8, 134, 350, 210);
   ListBox1->setUniformItemSizes(true); // a long result list stays quick to fill and scroll
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -85,7 +85,7 @@ TFormFind::TFormFind(TForm1* mainWindow) : QDialog(mainWindow), Main(mainWindow)
   Button3->setEnabled(false);
   Button5 = button("Button5", 98);
   Button5->setEnabled(false);
-  Button4 = button("Button4", 301);
+  Button4 = button("Button4", 319); // level with the list's foot, clear of it
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(Button3, &QPushButton::clicked, this, [this] { ListDblClick(); });
