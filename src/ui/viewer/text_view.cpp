@@ -1,0 +1,410 @@
+#include "viewer/text_view.h"
+
+#include "viewer/text_lines.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+constexpr int HexWidth = 16;
+constexpr int ScrollSteps = 100000;
+constexpr int TabWidth = 8;
+// Columns a line shows at most without wrapping; the rest of a longer line is cut off.
+constexpr int MaxColumns = 4096;
+
+} // namespace
+
+TTextView::TTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+  setObjectName(QStringLiteral("TextView"));
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::TypeWriter);
+  setFont(font);
+  viewport()->setFont(font);
+  setFocusPolicy(Qt::StrongFocus);
+  verticalScrollBar()->setRange(0, ScrollSteps);
+  horizontalScrollBar()->setRange(0, 0);
+  viewport()->setAutoFillBackground(true);
+}
+
+void TTextView::Reset() {
+  Top = 0;
+  TopRow = 0;
+  LeftColumn = 0;
+  HitStart = HitBytes = 0;
+  Moved();
+}
+
+void TTextView::SetHex(bool hex) {
+  if (hex == HexMode)
+    return;
+  const uint64_t offset = Top;
+  HexMode = hex;
+  GoToOffset(offset);
+}
+
+void TTextView::SetWrap(bool wrap) {
+  WrapMode = wrap;
+  TopRow = 0;
+  LeftColumn = 0;
+  Moved();
+}
+
+void TTextView::SetCodePage(viewer::TCodePage page) {
+  const uint64_t offset = Top;
+  Page = page;
+  GoToOffset(offset); // line starts of UTF-16 differ from those of the one-byte pages
+}
+
+uint64_t TTextView::DataStart() {
+  return viewer::BomLength(ViewFile.Read(0, 4), Page);
+}
+
+int TTextView::PageRows() const {
+  const int height = QFontMetrics(font()).lineSpacing();
+  return qMax(1, viewport()->height() / qMax(1, height));
+}
+
+int TTextView::Columns() const {
+  const int width = QFontMetrics(font()).horizontalAdvance(QLatin1Char('M'));
+  return qMax(8, (viewport()->width() - 4) / qMax(1, width));
+}
+
+QString TTextView::DisplayText(std::string_view bytes) const {
+  const QString decoded = QString::fromStdString(viewer::DecodeText(bytes, Page));
+  QString shown;
+  shown.reserve(decoded.size());
+  for (const QChar c : decoded) {
+    if (c == QLatin1Char('\t')) {
+      do
+        shown += QLatin1Char(' ');
+      while (shown.size() % TabWidth != 0);
+    } else if (c.unicode() < 0x20 || c.unicode() == 0x7F ||
+               (c.unicode() >= 0x80 && c.unicode() < 0xA0)) {
+      shown += QChar(0x00B7); // a control character: a dot keeps the columns
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+int TTextView::RowsOfLine(uint64_t lineStart) {
+  if (!WrapMode || HexMode)
+    return 1;
+  const uint64_t next = viewer::NextLineStart(ViewFile, lineStart, Page);
+  std::string bytes = ViewFile.Read(lineStart, static_cast<size_t>(next - lineStart));
+  if (lineStart == 0)
+    bytes.erase(0, DataStart());
+  const qsizetype length = DisplayText(viewer::WithoutLineEnd(bytes, Page)).size();
+  return qMax<int>(1, static_cast<int>((length + Columns() - 1) / Columns()));
+}
+
+uint64_t TTextView::LastLineStart() {
+  if (HexMode)
+    return ViewFile.Size() == 0 ? 0 : (ViewFile.Size() - 1) / HexWidth * HexWidth;
+  return ViewFile.Size() == 0 ? 0 : viewer::LineStartAt(ViewFile, ViewFile.Size() - 1, Page);
+}
+
+std::vector<TTextView::TRow> TTextView::BuildRows(int count) {
+  std::vector<TRow> rows;
+  const uint64_t size = ViewFile.Size();
+  const uint64_t hitEnd = HitStart + HitBytes;
+  if (HexMode) {
+    for (uint64_t offset = Top; static_cast<int>(rows.size()) < count && offset < size;
+         offset += HexWidth) {
+      const std::string bytes = ViewFile.Read(offset, HexWidth);
+      QString line = QStringLiteral("%1  ").arg(offset, 10, 16, QLatin1Char('0')).toUpper();
+      TRow row{offset, {}, -1, -1};
+      for (int i = 0; i < HexWidth; ++i) {
+        if (i == 8)
+          line += QLatin1Char(' ');
+        if (i < static_cast<int>(bytes.size())) {
+          const uint64_t at = offset + static_cast<uint64_t>(i);
+          if (HitBytes > 0 && at >= HitStart && at < hitEnd) {
+            if (row.HitFrom < 0)
+              row.HitFrom = static_cast<int>(line.size());
+            row.HitTo = static_cast<int>(line.size()) + 2;
+          }
+          line += QStringLiteral("%1 ")
+                      .arg(static_cast<unsigned char>(bytes[static_cast<size_t>(i)]), 2, 16,
+                           QLatin1Char('0'))
+                      .toUpper();
+        } else {
+          line += QStringLiteral("   ");
+        }
+      }
+      line += QLatin1Char(' ') + QString::fromStdString(viewer::HexColumnText(bytes, Page));
+      row.Text = line;
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  const int columns = Columns();
+  const uint64_t dataStart = DataStart();
+  uint64_t line = Top;
+  int skip = TopRow;
+  while (static_cast<int>(rows.size()) < count && line < size) {
+    const uint64_t next = viewer::NextLineStart(ViewFile, line, Page);
+    const uint64_t from = line == 0 ? std::min(dataStart, next) : line;
+    const std::string bytes = ViewFile.Read(from, static_cast<size_t>(next - from));
+    const std::string_view content = viewer::WithoutLineEnd(bytes, Page);
+    const QString text = DisplayText(content);
+    int hitFrom = -1, hitTo = -1;
+    if (HitBytes > 0 && HitStart < from + content.size() && hitEnd > from) {
+      const uint64_t a = std::max(HitStart, from) - from;
+      const uint64_t b = std::min<uint64_t>(hitEnd, from + content.size()) - from;
+      hitFrom = static_cast<int>(DisplayText(content.substr(0, static_cast<size_t>(a))).size());
+      hitTo = static_cast<int>(DisplayText(content.substr(0, static_cast<size_t>(b))).size());
+    }
+    if (WrapMode) {
+      const int count_ = qMax(1, static_cast<int>((text.size() + columns - 1) / columns));
+      for (int r = skip; r < count_ && static_cast<int>(rows.size()) < count; ++r) {
+        TRow row{line, text.mid(r * columns, columns), -1, -1};
+        if (hitFrom >= 0 && hitTo > r * columns && hitFrom < (r + 1) * columns) {
+          row.HitFrom = qMax(0, hitFrom - r * columns);
+          row.HitTo = qMin(columns, hitTo - r * columns);
+        }
+        rows.push_back(row);
+      }
+    } else {
+      TRow row{line, text.left(MaxColumns).mid(LeftColumn), -1, -1};
+      if (hitFrom >= 0) {
+        row.HitFrom = qMax(0, hitFrom - LeftColumn);
+        row.HitTo = qMax(0, hitTo - LeftColumn);
+      }
+      rows.push_back(row);
+    }
+    skip = 0;
+    line = next;
+  }
+  return rows;
+}
+
+QStringList TTextView::PageText() {
+  QStringList list;
+  for (const TRow& row : BuildRows(PageRows()))
+    list << row.Text;
+  return list;
+}
+
+bool TTextView::AtEnd() {
+  const int rows = PageRows();
+  if (HexMode)
+    return Top + static_cast<uint64_t>(rows) * HexWidth >= ViewFile.Size();
+  return static_cast<int>(BuildRows(rows + 1).size()) <= rows;
+}
+
+void TTextView::ScrollRows(int rows) {
+  for (; rows > 0; --rows) {
+    if (AtEnd())
+      break;
+    if (HexMode) {
+      Top += HexWidth;
+      continue;
+    }
+    if (TopRow + 1 < RowsOfLine(Top)) {
+      ++TopRow;
+      continue;
+    }
+    const uint64_t next = viewer::NextLineStart(ViewFile, Top, Page);
+    if (next >= ViewFile.Size())
+      break;
+    Top = next;
+    TopRow = 0;
+  }
+  for (; rows < 0; ++rows) {
+    if (HexMode) {
+      Top = Top >= HexWidth ? Top - HexWidth : 0;
+      continue;
+    }
+    if (TopRow > 0) {
+      --TopRow;
+      continue;
+    }
+    if (Top == 0)
+      break;
+    Top = viewer::PreviousLineStart(ViewFile, Top, Page);
+    TopRow = RowsOfLine(Top) - 1;
+  }
+  Moved();
+}
+
+void TTextView::GoHome() {
+  Top = 0;
+  TopRow = 0;
+  LeftColumn = 0;
+  Moved();
+}
+
+void TTextView::GoEnd() {
+  Top = LastLineStart();
+  TopRow = qMax(0, RowsOfLine(Top) - 1);
+  ScrollRows(-(PageRows() - 1));
+}
+
+void TTextView::GoToOffset(uint64_t offset) {
+  offset = std::min(offset, ViewFile.Size());
+  if (HexMode) {
+    Top = offset / HexWidth * HexWidth;
+    TopRow = 0;
+  } else {
+    Top = viewer::LineStartAt(ViewFile, offset, Page);
+    TopRow = 0;
+    if (WrapMode && offset > Top) {
+      const std::string before = ViewFile.Read(Top, static_cast<size_t>(offset - Top));
+      TopRow = static_cast<int>(DisplayText(before).size() / Columns());
+    }
+  }
+  Moved();
+}
+
+void TTextView::ShowHit(uint64_t offset, uint64_t length) {
+  HitStart = offset;
+  HitBytes = length;
+  if (length == 0) {
+    Moved();
+    return;
+  }
+  if (!WrapMode && !HexMode) {
+    // The hit's column must be on the page too.
+    const uint64_t line = viewer::LineStartAt(ViewFile, offset, Page);
+    const std::string before = ViewFile.Read(line, static_cast<size_t>(offset - line));
+    const int column = static_cast<int>(DisplayText(before).size());
+    if (column < LeftColumn || column >= LeftColumn + Columns() - 8)
+      LeftColumn = qMax(0, column - Columns() / 3);
+  }
+  GoToOffset(offset);
+  ScrollRows(-qMin(3, PageRows() / 3)); // a little of what comes before
+}
+
+void TTextView::FileChanged() {
+  if (Top > ViewFile.Size())
+    GoEnd();
+  else
+    Moved();
+}
+
+void TTextView::Moved() {
+  UpdateScrollBars();
+  viewport()->update();
+  if (OnMoved)
+    OnMoved();
+}
+
+void TTextView::UpdateScrollBars() {
+  Syncing = true;
+  const uint64_t size = ViewFile.Size();
+  verticalScrollBar()->setPageStep(ScrollSteps / 20);
+  verticalScrollBar()->setValue(
+      size == 0
+          ? 0
+          : static_cast<int>(static_cast<double>(Top) / static_cast<double>(size) * ScrollSteps));
+  if (WrapMode || HexMode) {
+    horizontalScrollBar()->setRange(0, 0);
+  } else {
+    horizontalScrollBar()->setRange(0, MaxColumns);
+    horizontalScrollBar()->setPageStep(Columns());
+    horizontalScrollBar()->setValue(LeftColumn);
+  }
+  Syncing = false;
+}
+
+void TTextView::scrollContentsBy(int, int) {
+  if (Syncing)
+    return;
+  LeftColumn = horizontalScrollBar()->value();
+  const int value = verticalScrollBar()->value();
+  const uint64_t size = ViewFile.Size();
+  const uint64_t wanted =
+      static_cast<uint64_t>(static_cast<double>(value) / ScrollSteps * static_cast<double>(size));
+  // A drag to the bottom shows the last page rather than the last line alone.
+  if (value >= ScrollSteps)
+    GoEnd();
+  else if (HexMode)
+    GoToOffset(wanted);
+  else {
+    Top = viewer::LineStartAt(ViewFile, wanted, Page);
+    TopRow = 0;
+    viewport()->update();
+    if (OnMoved)
+      OnMoved();
+  }
+}
+
+void TTextView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  TopRow = qMin(TopRow, RowsOfLine(Top) - 1);
+  UpdateScrollBars();
+}
+
+void TTextView::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const QFontMetrics metrics(font());
+  const int lineHeight = metrics.lineSpacing();
+  const int charWidth = metrics.horizontalAdvance(QLatin1Char('M'));
+  const QPalette& colors = palette();
+  int y = 0;
+  for (const TRow& row : BuildRows(PageRows() + 1)) {
+    if (row.HitFrom >= 0 && row.HitTo > row.HitFrom)
+      painter.fillRect(2 + row.HitFrom * charWidth, y, (row.HitTo - row.HitFrom) * charWidth,
+                       lineHeight, colors.highlight());
+    painter.setPen(colors.text().color());
+    painter.drawText(2, y + metrics.ascent(), row.Text);
+    if (row.HitFrom >= 0 && row.HitTo > row.HitFrom) {
+      painter.setPen(colors.highlightedText().color());
+      painter.drawText(2 + row.HitFrom * charWidth, y + metrics.ascent(),
+                       row.Text.mid(row.HitFrom, row.HitTo - row.HitFrom));
+    }
+    y += lineHeight;
+  }
+}
+
+void TTextView::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+  case Qt::Key_Down:
+    ScrollRows(1);
+    break;
+  case Qt::Key_Up:
+    ScrollRows(-1);
+    break;
+  case Qt::Key_PageDown:
+  case Qt::Key_Space:
+    PageDown();
+    break;
+  case Qt::Key_PageUp:
+    PageUp();
+    break;
+  case Qt::Key_Home:
+    GoHome();
+    break;
+  case Qt::Key_End:
+    GoEnd();
+    break;
+  case Qt::Key_Right:
+    if (!WrapMode && !HexMode) {
+      LeftColumn = qMin(MaxColumns, LeftColumn + 8);
+      Moved();
+    }
+    break;
+  case Qt::Key_Left:
+    if (!WrapMode && !HexMode) {
+      LeftColumn = qMax(0, LeftColumn - 8);
+      Moved();
+    }
+    break;
+  default:
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+} // namespace corvane
