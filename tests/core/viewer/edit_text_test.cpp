@@ -70,6 +70,23 @@ TEST(EditText, SavingReplacesTheFileAndKeepsItsMode) {
   EXPECT_EQ(LoadForEditing("/dev/null", 4, "cv_eng", edit, error), TEditLoad::NotRegular);
 }
 
+int LoadAsNobody(void* path) {
+  TEditText edit;
+  int error = 0;
+  const TEditLoad load = LoadForEditing(*static_cast<std::string*>(path), 100, "", edit, error);
+  return load != TEditLoad::Loaded ? -2 : edit.ReadOnly ? 1 : 0;
+}
+
+TEST(EditText, AFileWeMayNotWriteIsLoadedReadOnly) {
+  test::TTempFolder folder;
+  folder.Chmod("", 0755);
+  std::string path = folder.File("theirs.txt", 10);
+  folder.Chmod("theirs.txt", 0644);
+  EXPECT_EQ(test::RunUnprivileged(LoadAsNobody, &path), 1);
+  folder.Chmod("theirs.txt", 0666);
+  EXPECT_EQ(test::RunUnprivileged(LoadAsNobody, &path), 0);
+}
+
 ssize_t DiskFullAfterSomeBytes(int fd, const void* data, size_t size) {
   if (size > 3)
     size = 3;
