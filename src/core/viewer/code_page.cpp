@@ -117,6 +117,10 @@ TCodePage NextCodePage(TCodePage page) {
   return static_cast<TCodePage>((static_cast<int>(page) + 1) % CodePageCount);
 }
 
+TCodePage PreviousCodePage(TCodePage page) {
+  return static_cast<TCodePage>((static_cast<int>(page) + CodePageCount - 1) % CodePageCount);
+}
+
 size_t UnitSize(TCodePage page) {
   return page == TCodePage::Utf16Le || page == TCodePage::Utf16Be ? 2 : 1;
 }

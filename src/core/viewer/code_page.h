@@ -29,6 +29,7 @@ inline constexpr int CodePageCount = 10;
 const char* CodePageName(TCodePage page);
 // The next page in the order above (the viewer's switch key walks through them), wrapping round.
 TCodePage NextCodePage(TCodePage page);
+TCodePage PreviousCodePage(TCodePage page);
 // Bytes of one code unit: 2 for UTF-16, else 1. Lines break at a newline unit.
 size_t UnitSize(TCodePage page);
 bool IsSingleByte(TCodePage page);

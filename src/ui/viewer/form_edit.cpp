@@ -46,6 +46,7 @@ struct TFormEdit::TActions {
   QAction* Hex = nullptr;
   QAction* Wrap = nullptr;
   QAction* CodePage = nullptr;
+  QAction* PreviousCodePage = nullptr;
   QAction* Follow = nullptr;
 };
 
@@ -189,8 +190,11 @@ void TFormEdit::BuildMenus() {
   a.Wrap = action(a.View, "ActionWrap", {QKeySequence(Qt::Key_F2)}, [this] { SwitchWrap(); });
   a.Wrap->setCheckable(true);
   a.Wrap->setChecked(true);
-  a.CodePage =
-      action(a.View, "ActionCodePage", {QKeySequence(Qt::Key_F8)}, [this] { SwitchCodePage(); });
+  a.CodePage = action(a.View, "ActionCodePage", {QKeySequence(Qt::Key_F8)},
+                      [this] { SwitchCodePage(false); });
+  a.PreviousCodePage =
+      action(a.View, "ActionPreviousCodePage", {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
+             [this] { SwitchCodePage(true); });
   a.Follow = action(a.View, "ActionFollow", {QKeySequence(Qt::Key_F)}, [this] { SwitchFollow(); });
   a.Follow->setCheckable(true);
 }
@@ -213,6 +217,7 @@ void TFormEdit::Caption() {
   a.Hex->setText(T("Menu_Hex"));
   a.Wrap->setText(T("Menu_Wrap"));
   a.CodePage->setText(T("Menu_CodePage"));
+  a.PreviousCodePage->setText(T("Menu_PreviousCodePage"));
   a.Follow->setText(T("Menu_Follow"));
   FindLabel->setText(T("Label_Find"));
   ReplaceLabel->setText(T("Label_Replace"));
@@ -329,7 +334,7 @@ bool TFormEdit::OpenFile(const std::string& nativePath, bool edit) {
   a.Replace->setEnabled(Editing && !ReadOnly);
   a.Replace->setVisible(Editing);
   a.View->menuAction()->setVisible(!Editing);
-  for (QAction* viewOnly : {a.Hex, a.Wrap, a.CodePage, a.Follow})
+  for (QAction* viewOnly : {a.Hex, a.Wrap, a.CodePage, a.PreviousCodePage, a.Follow})
     viewOnly->setEnabled(!Editing);
   QList<QKeySequence> closeKeys{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_F10)};
   if (!Editing)
@@ -672,10 +677,11 @@ void TFormEdit::SwitchWrap() {
   Actions->Wrap->setChecked(View->Wrap());
 }
 
-void TFormEdit::SwitchCodePage() {
+void TFormEdit::SwitchCodePage(bool back) {
   if (Editing)
     return;
-  View->SetCodePage(viewer::NextCodePage(View->CodePage()));
+  View->SetCodePage(back ? viewer::PreviousCodePage(View->CodePage())
+                         : viewer::NextCodePage(View->CodePage()));
 }
 
 void TFormEdit::SwitchFollow() {

@@ -347,21 +347,28 @@ void TTextView::resizeEvent(QResizeEvent* event) {
 
 void TTextView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
-  const QFontMetrics metrics(font());
-  const int lineHeight = metrics.lineSpacing();
-  const int charWidth = metrics.horizontalAdvance(QLatin1Char('M'));
+  const QFontMetricsF metrics(font());
+  const double lineHeight = metrics.lineSpacing();
   const QPalette& colors = palette();
-  int y = 0;
+  double y = 0;
   for (const TRow& row : BuildRows(PageRows() + 1)) {
-    if (row.HitFrom >= 0 && row.HitTo > row.HitFrom)
-      painter.fillRect(2 + row.HitFrom * charWidth, y, (row.HitTo - row.HitFrom) * charWidth,
-                       lineHeight, colors.highlight());
+    const QPointF base(2, y + metrics.ascent());
     painter.setPen(colors.text().color());
-    painter.drawText(2, y + metrics.ascent(), row.Text);
     if (row.HitFrom >= 0 && row.HitTo > row.HitFrom) {
+      // The hit is measured in the font's own advances, so that it covers its characters
+      // exactly even where they are not all of one width.
+      const QString before = row.Text.left(row.HitFrom);
+      const QString hit = row.Text.mid(row.HitFrom, row.HitTo - row.HitFrom);
+      const double left = 2 + metrics.horizontalAdvance(before);
+      const double width = metrics.horizontalAdvance(hit);
+      painter.drawText(base, before);
+      painter.fillRect(QRectF(left, y, width, lineHeight), colors.highlight());
       painter.setPen(colors.highlightedText().color());
-      painter.drawText(2 + row.HitFrom * charWidth, y + metrics.ascent(),
-                       row.Text.mid(row.HitFrom, row.HitTo - row.HitFrom));
+      painter.drawText(QPointF(left, base.y()), hit);
+      painter.setPen(colors.text().color());
+      painter.drawText(QPointF(left + width, base.y()), row.Text.mid(row.HitTo));
+    } else {
+      painter.drawText(base, row.Text);
     }
     y += lineHeight;
   }

@@ -26,6 +26,7 @@ const std::vector<TViewerText>& ViewerLanguageKeys() {
       {"Viewer", "Menu_Hex", "&Hex"},
       {"Viewer", "Menu_Wrap", "&Wrap lines"},
       {"Viewer", "Menu_CodePage", "&Next code page"},
+      {"Viewer", "Menu_PreviousCodePage", "&Previous code page"},
       {"Viewer", "Menu_Follow", "F&ollow the end of the file"},
       {"Viewer", "Label_Find", "Find:"},
       {"Viewer", "Label_Replace", "Replace with:"},
