@@ -29,9 +29,10 @@ std::string Replace(std::string_view text, std::string_view from, std::string_vi
 
 } // namespace
 
-TEditText SplitFileBytes(std::string_view bytes, std::string_view languageBase) {
+TEditText SplitFileBytes(std::string_view bytes, std::string_view languageBase,
+                         std::optional<TCodePage> page) {
   TEditText edit;
-  edit.Page = DetectCodePage(bytes.substr(0, 64 * 1024), languageBase);
+  edit.Page = page ? *page : DetectCodePage(bytes.substr(0, 64 * 1024), languageBase);
   const size_t bom = BomLength(bytes, edit.Page);
   edit.Bom = bom > 0;
   std::string text = DecodeText(bytes.substr(bom), edit.Page);
@@ -61,7 +62,7 @@ TEditText SplitFileBytes(std::string_view bytes, std::string_view languageBase) 
 }
 
 TEditLoad LoadForEditing(const std::string& nativePath, size_t limit, std::string_view languageBase,
-                         TEditText& out, int& error) {
+                         TEditText& out, int& error, std::optional<TCodePage> page) {
   error = 0;
   TViewFile file;
   switch (file.Open(nativePath)) {
@@ -85,7 +86,7 @@ TEditLoad LoadForEditing(const std::string& nativePath, size_t limit, std::strin
     error = file.Error();
     return TEditLoad::Unreadable;
   }
-  out = SplitFileBytes(bytes, languageBase);
+  out = SplitFileBytes(bytes, languageBase, page);
   out.ReadOnly = ::access(nativePath.c_str(), W_OK) != 0;
   return TEditLoad::Loaded;
 }

@@ -39,12 +39,14 @@ enum class TEditLoad {
   NotRegular,
 };
 
-// Reads a file of at most `limit` bytes for editing; `error` gets errno on a failure.
+// Reads a file of at most `limit` bytes for editing; `error` gets errno on a failure. The code
+// page is found from the file's head and the language, unless `page` names one.
 TEditLoad LoadForEditing(const std::string& nativePath, size_t limit, std::string_view languageBase,
-                         TEditText& out, int& error);
+                         TEditText& out, int& error, std::optional<TCodePage> page = std::nullopt);
 
 // The text split from raw bytes as LoadForEditing does it (for text that is already in memory).
-TEditText SplitFileBytes(std::string_view bytes, std::string_view languageBase);
+TEditText SplitFileBytes(std::string_view bytes, std::string_view languageBase,
+                         std::optional<TCodePage> page = std::nullopt);
 
 // The file's bytes for edited text in the format of `format`; nothing when a character of it
 // has no encoding in the file's code page.

@@ -333,9 +333,10 @@ bool TFormEdit::OpenFile(const std::string& nativePath, bool edit) {
   a.Redo->setEnabled(Editing);
   a.Replace->setEnabled(Editing && !ReadOnly);
   a.Replace->setVisible(Editing);
-  a.View->menuAction()->setVisible(!Editing);
-  for (QAction* viewOnly : {a.Hex, a.Wrap, a.CodePage, a.PreviousCodePage, a.Follow})
+  for (QAction* viewOnly : {a.Hex, a.Wrap, a.Follow}) {
     viewOnly->setEnabled(!Editing);
+    viewOnly->setVisible(!Editing);
+  }
   QList<QKeySequence> closeKeys{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_F10)};
   if (!Editing)
     closeKeys << QKeySequence(Qt::Key_F3);
@@ -678,10 +679,34 @@ void TFormEdit::SwitchWrap() {
 }
 
 void TFormEdit::SwitchCodePage(bool back) {
-  if (Editing)
+  const auto step = [back](viewer::TCodePage page) {
+    return back ? viewer::PreviousCodePage(page) : viewer::NextCodePage(page);
+  };
+  if (!Editing) {
+    View->SetCodePage(step(View->CodePage()));
     return;
-  View->SetCodePage(back ? viewer::PreviousCodePage(View->CodePage())
-                         : viewer::NextCodePage(View->CodePage()));
+  }
+  // The editor reads the file again in the other page; changes would be lost by that.
+  if (IsModified()) {
+    StatusNote = T("Status_SaveFirst");
+    UpdateStatus();
+    return;
+  }
+  viewer::TEditText text;
+  int error = 0;
+  if (viewer::LoadForEditing(Path, EditLimit, Language, text, error, step(Format.Page)) !=
+      viewer::TEditLoad::Loaded) {
+    ShowOpenFailure(static_cast<int>(viewer::TOpenStatus::Unreadable), Path, error);
+    return;
+  }
+  Format = text;
+  Format.Text.clear();
+  const int line = Editor->textCursor().blockNumber();
+  Editor->setPlainText(QString::fromStdString(text.Text));
+  Editor->document()->setModified(false);
+  Editor->setTextCursor(QTextCursor(Editor->document()->findBlockByNumber(line)));
+  StatusNote.clear();
+  UpdateStatus();
 }
 
 void TFormEdit::SwitchFollow() {

@@ -9,8 +9,9 @@
 // The keys are those of the desktop and of the field at once; every one is on an action of the
 // menu bar, so the menus list them: Ctrl+S and F2 save, Ctrl+F and F7 find, Shift+F7 finds the
 // next hit and Alt+F7 the one before, Ctrl+L goes to a line or offset, F4 switches hex, F2 wraps
-// (view mode), F8 and Shift+F8 step through the code pages, F follows the end, Esc and F10 close, and so does F3 in
-// view mode (the panel's F3 opened it).
+// (view mode), F8 and Shift+F8 step through the code pages (the editor reads an unchanged file
+// again in the next one), F follows the end, Esc and F10 close, and so does F3 in view mode (the
+// panel's F3 opened it).
 #pragma once
 
 #include "viewer/edit_text.h"

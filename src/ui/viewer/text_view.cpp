@@ -7,8 +7,10 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace corvane {
 
@@ -30,6 +32,26 @@ TTextView::TTextView(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setFont(font);
   setFocusPolicy(Qt::StrongFocus);
   verticalScrollBar()->setRange(0, ScrollSteps);
+  // The bar's value is the offset of the top only while its handle is dragged; its arrows and
+  // page clicks move by rows, which an offset step of a big file would not.
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int action) {
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+      PendingRows = 1;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      PendingRows = -1;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      PendingRows = qMax(1, PageRows() - 1);
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      PendingRows = -qMax(1, PageRows() - 1);
+      break;
+    default:
+      PendingRows = 0;
+    }
+  });
   horizontalScrollBar()->setRange(0, 0);
   viewport()->setAutoFillBackground(true);
 }
@@ -199,6 +221,11 @@ bool TTextView::AtEnd() {
   const int rows = PageRows();
   if (HexMode)
     return Top + static_cast<uint64_t>(rows) * HexWidth >= ViewFile.Size();
+  // No row holds more than a line, and no line more than MaxLineBytes: far from the end there is
+  // nothing to build.
+  if (ViewFile.Size() - std::min(Top, ViewFile.Size()) >
+      static_cast<uint64_t>(rows + 1) * viewer::MaxLineBytes)
+    return false;
   return static_cast<int>(BuildRows(rows + 1).size()) <= rows;
 }
 
@@ -317,10 +344,21 @@ void TTextView::UpdateScrollBars() {
   Syncing = false;
 }
 
-void TTextView::scrollContentsBy(int, int) {
+void TTextView::scrollContentsBy(int dx, int dy) {
   if (Syncing)
     return;
-  LeftColumn = horizontalScrollBar()->value();
+  if (dx != 0) {
+    LeftColumn = horizontalScrollBar()->value();
+    viewport()->update();
+  }
+  if (dy == 0)
+    return;
+  if (PendingRows != 0) {
+    // An arrow or a click beside the handle: rows and pages, as the keys move.
+    const int rows = std::exchange(PendingRows, 0);
+    ScrollRows(rows);
+    return;
+  }
   const int value = verticalScrollBar()->value();
   const uint64_t size = ViewFile.Size();
   const uint64_t wanted =
@@ -337,6 +375,15 @@ void TTextView::scrollContentsBy(int, int) {
     if (OnMoved)
       OnMoved();
   }
+}
+
+void TTextView::wheelEvent(QWheelEvent* event) {
+  WheelRest += event->angleDelta().y();
+  const int rows = WheelRest / 40; // three rows a notch
+  WheelRest -= rows * 40;
+  if (rows != 0)
+    ScrollRows(-rows);
+  event->accept();
 }
 
 void TTextView::resizeEvent(QResizeEvent* event) {

@@ -65,6 +65,7 @@ protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  void wheelEvent(QWheelEvent* event) override;
 
 private:
   struct TRow {
@@ -91,6 +92,8 @@ private:
   uint64_t HitStart = 0;
   uint64_t HitBytes = 0;
   bool Syncing = false;
+  int PendingRows = 0;
+  int WheelRest = 0;
 };
 
 } // namespace corvane

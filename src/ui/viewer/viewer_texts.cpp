@@ -45,6 +45,7 @@ const std::vector<TViewerText>& ViewerLanguageKeys() {
       {"Viewer", "Status_Stopped", "Search stopped"},
       {"Viewer", "Status_NotFound", "Not found"},
       {"Viewer", "Status_Replaced", "Replaced: %1"},
+      {"Viewer", "Status_SaveFirst", "Save or undo the changes before switching the code page"},
       {"Viewer", "Message_NoFile", "No file to show."},
       {"Viewer", "Message_Missing", "The file does not exist:"},
       {"Viewer", "Message_Unreadable", "Cannot read the file:"},

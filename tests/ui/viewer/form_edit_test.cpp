@@ -139,6 +139,17 @@ TEST(FormEdit, SearchAndGoToMoveThePage) {
   Show(form);
   auto* view = test::Part<TTextView>(form, "TextView");
 
+  // Keys walk the lines; the end shows the last page.
+  QTest::keyClick(view, Qt::Key_Down);
+  EXPECT_EQ(view->TopOffset(), text.find("line 2\r"));
+  QTest::keyClick(view, Qt::Key_End);
+  EXPECT_TRUE(view->AtEnd());
+  EXPECT_TRUE(view->PageText().last().startsWith(QStringLiteral("line 500")));
+  QTest::keyClick(view, Qt::Key_PageUp);
+  EXPECT_FALSE(view->AtEnd());
+  QTest::keyClick(view, Qt::Key_Home);
+  EXPECT_EQ(view->TopOffset(), 0u);
+
   form.FindText(QStringLiteral("target"), false); // case does not matter unless asked
   const uint64_t at = text.find("Target");
   EXPECT_EQ(view->HitOffset(), at);
@@ -225,6 +236,28 @@ TEST(FormEdit, EditingSavesInTheFilesOwnFormatAndKeepsItsMode) {
   ASSERT_EQ(asker.Asker.Errors.size(), 1u);
   EXPECT_EQ(test::ReadFile(file), saved);
   EXPECT_TRUE(asker.Asker.Errors.front().contains(QStringLiteral("кодовой странице")));
+}
+
+TEST(FormEdit, TheEditorReadsAnUnchangedFileAgainInAnotherCodePage) {
+  TAskerScope asker;
+  test::TTempFolder folder;
+  const std::string file = folder.Native("cyr.txt");
+  test::WriteFile(file, "\xCF\xF0\xE8\xE2\xE5\xF2\r\n");
+  TFormEdit form;
+  form.SetLanguage("cv_eng");
+  ASSERT_TRUE(form.OpenFile(file, true));
+  Show(form);
+  auto* editor = test::Part<QPlainTextEdit>(form, "Editor");
+  EXPECT_EQ(editor->toPlainText(), QStringLiteral("Ïðèâåò\n")); // CP1252, the language's page
+  QTest::keyClick(editor, Qt::Key_F8, Qt::ShiftModifier);
+  QTest::keyClick(editor, Qt::Key_F8, Qt::ShiftModifier);
+  EXPECT_EQ(editor->toPlainText(), QStringLiteral("Привет\n"));
+  editor->moveCursor(QTextCursor::End);
+  editor->insertPlainText(QStringLiteral("мир"));
+  QTest::keyClick(editor, Qt::Key_F8); // refused: the change would be lost
+  EXPECT_EQ(editor->toPlainText(), QStringLiteral("Привет\nмир"));
+  ASSERT_TRUE(form.Save());
+  EXPECT_EQ(test::ReadFile(file), "\xCF\xF0\xE8\xE2\xE5\xF2\r\n\xEC\xE8\xF0");
 }
 
 TEST(FormEdit, ClosingWithChangesAsksFirst) {
