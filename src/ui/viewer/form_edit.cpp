@@ -431,6 +431,9 @@ void TFormEdit::FindNext(bool backward) {
 }
 
 void TFormEdit::FindText(const QString& text, bool backward) {
+  // A long search lets window events run; a key that would start another one waits for it.
+  if (Searching)
+    return;
   if (FindEdit->text() != text)
     FindEdit->setText(text);
   StatusNote.clear();
@@ -551,12 +554,16 @@ void TFormEdit::ReplaceAll(const QString& text, const QString& with) {
 }
 
 void TFormEdit::AskGoTo() {
+  if (Searching)
+    return;
   const QString where = OnAskGoTo(Editing || !View->Hex() ? T("GoTo_Line") : T("GoTo_Offset"));
   if (!where.trimmed().isEmpty())
     GoTo(where);
 }
 
 void TFormEdit::GoTo(const QString& where) {
+  if (Searching)
+    return;
   const QString text = where.trimmed();
   bool ok = false;
   const bool hexOffset = text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive);

@@ -329,6 +329,9 @@ TEST(FormEdit, EmptyFilesAndFilesTooLargeToEditAreShown) {
   QTest::keyClick(view, Qt::Key_F4);
   EXPECT_TRUE(view->PageText().isEmpty());
 
+  QTest::keyClick(view, Qt::Key_F3); // the panel's F3 opened it; F3 closes it
+  EXPECT_FALSE(form.isVisible());
+
   // A sparse file beyond the editing limit opens in view mode after a message.
   const std::string large = folder.Native("large");
   test::WriteFile(large, "");
@@ -337,6 +340,9 @@ TEST(FormEdit, EmptyFilesAndFilesTooLargeToEditAreShown) {
   EXPECT_FALSE(form.IsEditing());
   ASSERT_EQ(asker.Asker.Said.size(), 1u);
   EXPECT_TRUE(asker.Asker.Said[0].contains(QStringLiteral("too large")));
+  Show(form);
+  QTest::keyClick(view, Qt::Key_F10);
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST(FormEdit, EveryTextIsInTheEnglishLanguageFileAsBuiltIn) {
