@@ -125,6 +125,22 @@ TEST(FormEdit, HexAndTextShowAFileWithEveryByteValue) {
   EXPECT_TRUE(view->PageText().join(QString()).contains(QStringLiteral("абвгдежзийклмноп")));
 }
 
+TEST(FormEdit, Utf16TextIsShownByItsMarkWithoutTheMark) {
+  TAskerScope asker;
+  test::TTempFolder folder;
+  const std::string file = folder.Native("wide.txt");
+  test::WriteFile(file, "\xFF\xFE"
+                        "a\0b\0\r\0\n\0\x3F\x04\n\0"s);
+  TFormEdit form;
+  ASSERT_TRUE(form.OpenFile(file, false));
+  Show(form);
+  auto* view = test::Part<TTextView>(form, "TextView");
+  EXPECT_EQ(view->CodePage(), viewer::TCodePage::Utf16Le);
+  EXPECT_EQ(view->PageText(), (QStringList{QStringLiteral("ab"), QStringLiteral("п")}));
+  form.FindText(QStringLiteral("П"), false);
+  EXPECT_EQ(view->HitOffset(), 10u);
+}
+
 TEST(FormEdit, SearchAndGoToMoveThePage) {
   TAskerScope asker;
   test::TTempFolder folder;
