@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -188,6 +189,32 @@ TEST(FormEdit, SearchAndGoToMoveThePage) {
   form.FindText(QStringLiteral("0d0"), false);
   ASSERT_EQ(asker.Asker.Errors.size(), 1u);
   EXPECT_TRUE(asker.Asker.Errors[0].contains(QStringLiteral("hex")));
+}
+
+TEST(FormEdit, ASearchOfABigFileShowsItsProgressAndEscStopsIt) {
+  TAskerScope asker;
+  test::TTempFolder folder;
+  const std::string file = folder.Native("sparse.bin");
+  test::WriteFile(file, "");
+  ASSERT_EQ(::truncate(file.c_str(), 4ll << 30), 0); // zeros that take no room
+  TFormEdit form;
+  ASSERT_TRUE(form.OpenFile(file, false));
+  Show(form);
+  auto* status = test::Part<QLabel>(form, "StatusLine");
+  // Esc, pressed while the search runs: the close action runs from the events the search lets
+  // through, and stops the search instead of closing.
+  QStringList seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] { seen << status->text(); });
+  watch.start(20);
+  QMetaObject::invokeMethod(test::Part<QAction>(form, "ActionClose"), "trigger",
+                            Qt::QueuedConnection);
+  form.FindText(QStringLiteral("needle"), false);
+  EXPECT_TRUE(status->text().contains(QStringLiteral("Search stopped")))
+      << status->text().toStdString();
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(seen.join(QString()).contains(QStringLiteral("Searching...")))
+      << seen.join(QLatin1Char('|')).toStdString();
 }
 
 TEST(FormEdit, AFileThatGrowsIsFollowedToItsEnd) {
