@@ -81,7 +81,7 @@ TEST(EditText, AFileWeMayNotWriteIsLoadedReadOnly) {
   test::TTempFolder folder;
   folder.Chmod("", 0755);
   std::string path = folder.File("theirs.txt", 10);
-  folder.Chmod("theirs.txt", 0644);
+  folder.Chmod("theirs.txt", 0444); // nobody may write it, its owner neither
   EXPECT_EQ(test::RunUnprivileged(LoadAsNobody, &path), 1);
   folder.Chmod("theirs.txt", 0666);
   EXPECT_EQ(test::RunUnprivileged(LoadAsNobody, &path), 0);

@@ -194,7 +194,7 @@ TEST(ViewFile, AFileWeMayNotReadIsToldSo) {
   test::TTempFolder folder;
   folder.Chmod("", 0755);
   std::string path = folder.File("secret", 10);
-  folder.Chmod("secret", 0600);
+  folder.Chmod("secret", 0); // nobody may read it, its owner neither
   EXPECT_EQ(test::RunUnprivileged(OpenAsNobody, &path), static_cast<int>(TOpenStatus::Unreadable));
 }
 
