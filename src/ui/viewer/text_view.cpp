@@ -144,16 +144,20 @@ std::vector<TTextView::TRow> TTextView::BuildRows(int count) {
          offset += HexWidth) {
       const std::string bytes = ViewFile.Read(offset, HexWidth);
       QString line = QStringLiteral("%1  ").arg(offset, 10, 16, QLatin1Char('0')).toUpper();
-      TRow row{offset, {}, -1, -1};
+      TRow row{offset, {}, {}};
+      int hexFrom = -1, hexTo = -1, charFrom = -1, charTo = -1;
       for (int i = 0; i < HexWidth; ++i) {
         if (i == 8)
           line += QLatin1Char(' ');
         if (i < static_cast<int>(bytes.size())) {
           const uint64_t at = offset + static_cast<uint64_t>(i);
           if (HitBytes > 0 && at >= HitStart && at < hitEnd) {
-            if (row.HitFrom < 0)
-              row.HitFrom = static_cast<int>(line.size());
-            row.HitTo = static_cast<int>(line.size()) + 2;
+            if (hexFrom < 0) {
+              hexFrom = static_cast<int>(line.size());
+              charFrom = i;
+            }
+            hexTo = static_cast<int>(line.size()) + 2;
+            charTo = i + 1;
           }
           line += QStringLiteral("%1 ")
                       .arg(static_cast<unsigned char>(bytes[static_cast<size_t>(i)]), 2, 16,
@@ -163,7 +167,12 @@ std::vector<TTextView::TRow> TTextView::BuildRows(int count) {
           line += QStringLiteral("   ");
         }
       }
-      line += QLatin1Char(' ') + QString::fromStdString(viewer::HexColumnText(bytes, Page));
+      line += QLatin1Char(' ');
+      // One character for each byte: the hit's bytes are its characters' columns too.
+      const int characters = static_cast<int>(line.size());
+      line += QString::fromStdString(viewer::HexColumnText(bytes, Page));
+      if (hexFrom >= 0)
+        row.Marks = {{hexFrom, hexTo}, {characters + charFrom, characters + charTo}};
       row.Text = line;
       rows.push_back(row);
     }
@@ -189,19 +198,15 @@ std::vector<TTextView::TRow> TTextView::BuildRows(int count) {
     if (WrapMode) {
       const int count_ = qMax(1, static_cast<int>((text.size() + columns - 1) / columns));
       for (int r = skip; r < count_ && static_cast<int>(rows.size()) < count; ++r) {
-        TRow row{line, text.mid(r * columns, columns), -1, -1};
-        if (hitFrom >= 0 && hitTo > r * columns && hitFrom < (r + 1) * columns) {
-          row.HitFrom = qMax(0, hitFrom - r * columns);
-          row.HitTo = qMin(columns, hitTo - r * columns);
-        }
+        TRow row{line, text.mid(r * columns, columns), {}};
+        if (hitFrom >= 0 && hitTo > r * columns && hitFrom < (r + 1) * columns)
+          row.Marks = {{qMax(0, hitFrom - r * columns), qMin(columns, hitTo - r * columns)}};
         rows.push_back(row);
       }
     } else {
-      TRow row{line, text.left(MaxColumns).mid(LeftColumn), -1, -1};
-      if (hitFrom >= 0) {
-        row.HitFrom = qMax(0, hitFrom - LeftColumn);
-        row.HitTo = qMax(0, hitTo - LeftColumn);
-      }
+      TRow row{line, text.left(MaxColumns).mid(LeftColumn), {}};
+      if (hitFrom >= 0)
+        row.Marks = {{qMax(0, hitFrom - LeftColumn), qMax(0, hitTo - LeftColumn)}};
       rows.push_back(row);
     }
     skip = 0;
@@ -399,24 +404,28 @@ void TTextView::paintEvent(QPaintEvent*) {
   const QPalette& colors = palette();
   double y = 0;
   for (const TRow& row : BuildRows(PageRows() + 1)) {
-    const QPointF base(2, y + metrics.ascent());
-    painter.setPen(colors.text().color());
-    if (row.HitFrom >= 0 && row.HitTo > row.HitFrom) {
-      // The hit is measured in the font's own advances, so that it covers its characters
-      // exactly even where they are not all of one width.
-      const QString before = row.Text.left(row.HitFrom);
-      const QString hit = row.Text.mid(row.HitFrom, row.HitTo - row.HitFrom);
-      const double left = 2 + metrics.horizontalAdvance(before);
-      const double width = metrics.horizontalAdvance(hit);
-      painter.drawText(base, before);
-      painter.fillRect(QRectF(left, y, width, lineHeight), colors.highlight());
-      painter.setPen(colors.highlightedText().color());
-      painter.drawText(QPointF(left, base.y()), hit);
-      painter.setPen(colors.text().color());
-      painter.drawText(QPointF(left + width, base.y()), row.Text.mid(row.HitTo));
-    } else {
-      painter.drawText(base, row.Text);
+    // Marked columns are measured in the font's own advances, so that the mark covers its
+    // characters exactly even where they are not all of one width.
+    double x = 2;
+    int column = 0;
+    const double baseline = y + metrics.ascent();
+    const auto draw = [&](int to, bool marked) {
+      const QString part = row.Text.mid(column, to - column);
+      const double width = metrics.horizontalAdvance(part);
+      if (marked)
+        painter.fillRect(QRectF(x, y, width, lineHeight), colors.highlight());
+      painter.setPen(marked ? colors.highlightedText().color() : colors.text().color());
+      painter.drawText(QPointF(x, baseline), part);
+      x += width;
+      column = to;
+    };
+    for (const auto& [from, to] : row.Marks) {
+      if (to <= from || from < column)
+        continue;
+      draw(from, false);
+      draw(to, true);
     }
+    draw(static_cast<int>(row.Text.size()), false);
     y += lineHeight;
   }
 }

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -71,7 +72,8 @@ private:
   struct TRow {
     uint64_t Offset = 0; // its line's start (text) or its first byte (hex)
     QString Text;
-    int HitFrom = -1, HitTo = -1; // columns of a search hit on the row
+    // Columns [from, to) of a search hit on the row (in hex mode: in the bytes and characters).
+    std::vector<std::pair<int, int>> Marks;
   };
   std::vector<TRow> BuildRows(int count);
   QString DisplayText(std::string_view bytes) const;
