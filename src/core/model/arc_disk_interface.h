@@ -61,6 +61,12 @@ public:
   bool RemoveDir(std::string_view name) override;
 
   archive::TArcType ArchiveType() const { return Type; }
+  // The kind of archive to make when the file does not exist yet (its name may have no
+  // extension to tell); an existing archive keeps the type read from it.
+  void SetNewArchiveType(archive::TArcType type) {
+    if (Items.empty() && !Reader)
+      Type = type;
+  }
   // Folder for the list files and the archiver's log (a model path); the owner's WorkFolder.
   std::string WorkFolder;
   // Code page of names written on DOS; the owner's CodePage.

@@ -1,5 +1,6 @@
 #include "main/main_form.h"
 
+#include "archive/add_forms.h"
 #include "archive/extract_forms.h"
 #include "drives/drive_watch.h"
 #include "drives/form_drive.h"
@@ -84,6 +85,8 @@ void TForm1::FormCreate() {
   EntryPoints["NewFile"] = [this] { TFormNewFile(this).exec(); };
   EntryPoints["Attributes"] = [this] { AttributesCommand(*this); };
   EntryPoints["FindFile"] = [this] { FindFileCommand(*this); };
+  EntryPoints["AddToArchive"] = [this] { AddToArchiveCommand(*this); };
+  EntryPoints["ArchiverOptions"] = [this] { TFormArcParam(this).exec(); };
   EntryPoints["View"] = [this] { ViewCursorFile(false); };
   EntryPoints["ViewAsText"] = [this] { ViewCursorFile(true); };
   EntryPoints["Edit"] = [this] { N10Click(); };
