@@ -147,6 +147,19 @@ TEST(AddToArchive, TheLineChosenItsArgumentsFolderAndList) {
       f.Add([&](TFormAdd& w) { w.Edit1->setText(QString::fromStdString(f.Dir.Native("out/x"))); });
   ASSERT_GE(run.size(), 2u);
   EXPECT_EQ(run[1], "arg=" + f.Dir.Native("out/x"));
+  // A link is never handed to an archiver: it is reported and stays.
+  f.Dir.Link("d/link.txt", "a.txt");
+  f.Left()->RefreshKeepingCursor();
+  f.MarkOnly({"b.txt", "link.txt"});
+  f.Asker.Errors.clear();
+  run = f.Add();
+  EXPECT_EQ(std::count_if(run.begin(), run.end(),
+                          [](const std::string& line) { return line.rfind("list=", 0) == 0; }),
+            1);
+  EXPECT_NE(std::find(run.begin(), run.end(), "list=b.txt"), run.end());
+  ASSERT_EQ(f.Asker.Errors.size(), 1u);
+  EXPECT_TRUE(f.Asker.Errors[0].startsWith(QStringLiteral("Not added")));
+  EXPECT_TRUE(fs::is_symlink(f.Dir.Native("d/link.txt")));
   // An empty name does nothing.
   EXPECT_TRUE(f.Add([](TFormAdd& w) { w.Edit1->clear(); }).empty());
 }
