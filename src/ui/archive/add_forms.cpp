@@ -40,10 +40,10 @@ TFormArcParam::TFormArcParam(TForm1* mainWindow) : QDialog(mainWindow), Main(mai
     return Main->LanguageFile.Read("ArcParam", key, QString::fromUtf8(fallback));
   };
   setWindowTitle(text("Caption", "Archivers options"));
-  setFixedSize(440, 300);
+  setFixedSize(440, 320);
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setGeometry(8, 8, 424, 150);
+  PageControl1->setGeometry(8, 8, 424, 170);
   for (int i = 0; i < 3; ++i) {
     auto* page = new QWidget;
     Memos[i] = new QPlainTextEdit(page);
@@ -51,9 +51,9 @@ TFormArcParam::TFormArcParam(TForm1* mainWindow) : QDialog(mainWindow), Main(mai
     Memos[i]->setGeometry(6, 6, 406, 84);
     Memos[i]->setLineWrapMode(QPlainTextEdit::NoWrap);
     LongNames[i] = new QCheckBox(text("Check1", "Use long filename"), page);
-    LongNames[i]->setGeometry(6, 94, 200, 20);
+    LongNames[i]->setGeometry(6, 94, 406, 20);
     Oem[i] = new QCheckBox(text("Check2", "Convert command to OEM string"), page);
-    Oem[i]->setGeometry(210, 94, 200, 20);
+    Oem[i]->setGeometry(6, 114, 406, 20);
     Internal[i] = new QCheckBox(text("Check3", "Use internal archiver"), page);
     Internal[i]->hide();
     Internal[i]->setEnabled(false);
@@ -78,15 +78,15 @@ TFormArcParam::TFormArcParam(TForm1* mainWindow) : QDialog(mainWindow), Main(mai
   for (int i = 0; i < 6; ++i) {
     const std::string key = "Label" + std::to_string(i + 1);
     auto* label = new QLabel(text(key.c_str(), names[i]), this);
-    label->setGeometry(16 + (i / 3) * 210, 164 + (i % 3) * 20, 200, 18);
+    label->setGeometry(16 + (i / 3) * 210, 184 + (i % 3) * 20, 200, 18);
   }
   Button1 = new QPushButton(text("Button_OK", "&OK"), this);
   Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(140, 264, 75, 25);
+  Button1->setGeometry(140, 284, 75, 25);
   Button1->setDefault(true);
   Button2 = new QPushButton(text("Button_Cancel", "&Cancel"), this);
   Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(226, 264, 75, 25);
+  Button2->setGeometry(226, 284, 75, 25);
   connect(Button1, &QPushButton::clicked, this, [this] {
     Button1Click();
     accept();
