@@ -20,6 +20,7 @@
 #include "platform/program_files.h"
 #include "platform/program_folder.h"
 #include "resources/resource_command.h"
+#include "tools/user_menu_form.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -86,6 +87,7 @@ void TForm1::FormCreate() {
   EntryPoints["Attributes"] = [this] { AttributesCommand(*this); };
   EntryPoints["FindFile"] = [this] { FindFileCommand(*this); };
   EntryPoints["AddToArchive"] = [this] { AddToArchiveCommand(*this); };
+  EntryPoints["UserMenu"] = [this] { TFormMenu(this).exec(); };
   EntryPoints["ArchiverOptions"] = [this] { TFormArcParam(this).exec(); };
   EntryPoints["View"] = [this] { ViewCursorFile(false); };
   EntryPoints["ViewAsText"] = [this] { ViewCursorFile(true); };
