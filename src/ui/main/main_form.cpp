@@ -20,6 +20,7 @@
 #include "platform/program_files.h"
 #include "platform/program_folder.h"
 #include "resources/resource_command.h"
+#include "tools/tool_bar_form.h"
 #include "tools/user_menu_form.h"
 
 #include <QApplication>
@@ -88,6 +89,7 @@ void TForm1::FormCreate() {
   EntryPoints["FindFile"] = [this] { FindFileCommand(*this); };
   EntryPoints["AddToArchive"] = [this] { AddToArchiveCommand(*this); };
   EntryPoints["UserMenu"] = [this] { TFormMenu(this).exec(); };
+  EntryPoints["ConfigureToolBar"] = [this] { TFormToolBar(this).exec(); };
   EntryPoints["ArchiverOptions"] = [this] { TFormArcParam(this).exec(); };
   EntryPoints["View"] = [this] { ViewCursorFile(false); };
   EntryPoints["ViewAsText"] = [this] { ViewCursorFile(true); };

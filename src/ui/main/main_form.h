@@ -17,6 +17,7 @@
 #include "panels/view_mode.h"
 #include "platform/launcher.h"
 
+#include <QIcon>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QString>
@@ -176,6 +177,8 @@ public:
   config::TArchiverTable ArchiverTable;
   config::TFileColorTable FileColorsTable;
   void BuildToolBar();
+  // The picture tool-bar button `index` (from 0) shows, or a null icon.
+  QIcon ToolButtonPicture(int index) const;
   bool Save_ToolBar();
   // Runs the button with this tag: a built-in word's command, or its program or document.
   void ToolButtonClick(int tag);

@@ -66,6 +66,12 @@ void TForm1::BuildToolBar() {
   });
 }
 
+QIcon TForm1::ToolButtonPicture(int index) const {
+  const std::vector<QIcon>& images = ToolBar->Images();
+  return index >= 0 && index < static_cast<int>(images.size()) ? images[static_cast<size_t>(index)]
+                                                               : QIcon();
+}
+
 bool TForm1::Save_ToolBar() {
   config::TIniFile file(platform::ProgramFile("tb.ini"));
   return config::WriteToolBar(file, ToolBarTable);
