@@ -12,6 +12,8 @@
 #include "viewer/hand_off.h"
 #include "viewer/text_view.h"
 
+#include "first_paint_probe.h"
+
 #include <QApplication>
 #include <QTimer>
 
@@ -22,54 +24,6 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
-
-namespace {
-
-double MillisecondsSinceProcessStart() {
-  std::ifstream stat("/proc/self/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), {});
-  const size_t close = text.rfind(')');
-  if (close == std::string::npos)
-    return -1;
-  size_t pos = close + 2;
-  for (int field = 3; field < 22 && pos != std::string::npos; ++field)
-    pos = text.find(' ', pos) + 1;
-  const double startTicks = std::strtod(text.c_str() + pos, nullptr);
-  timespec now{};
-  ::clock_gettime(CLOCK_BOOTTIME, &now);
-  const double nowMs = now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-  return nowMs - startTicks * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-double ResidentMib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0)
-      return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-  return -1;
-}
-
-class TFirstPaintProbe final : public QObject {
-public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !Reported) {
-      Reported = true;
-      QTimer::singleShot(0, [] {
-        std::printf("figure viewer_open_ms %.0f ms\n", MillisecondsSinceProcessStart());
-        std::printf("figure viewer_rss_mib %.1f MiB\n", ResidentMib());
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-      });
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
-private:
-  bool Reported = false;
-};
-
-} // namespace
 
 int main(int argc, char* argv[]) {
   if (std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
@@ -107,7 +61,10 @@ int main(int argc, char* argv[]) {
   }
 
   corvane::TFormEdit form;
-  TFirstPaintProbe probe;
+  corvane::app::TFirstPaintProbe probe([] {
+    std::printf("figure viewer_open_ms %.0f ms\n", corvane::app::MillisecondsSinceProcessStart());
+    std::printf("figure viewer_rss_mib %.1f MiB\n", corvane::app::ResidentMib());
+  });
   if (firstPaint)
     form.findChild<corvane::TTextView*>()->viewport()->installEventFilter(&probe);
   if (!form.ApplyHandOff(handOff))
