@@ -92,9 +92,8 @@ void TFormNewDir::Button1Click() {
   // A plain name goes through the panel's source; a path is made where it points. Only the
   // last folder is made: one whose parent is missing fails.
   errno = 0;
-  const std::string folder = browser.RootPath() + browser.RelPath();
   const bool made =
-      name->IsPath || name->Model.rfind(folder, 0) != 0 || !browser.CurrentSource()
+      name->IsPath || !browser.CurrentSource()
           ? platform::MakeFolder(name->Native)
           : browser.CurrentSource()->MakeDir(name->Model.substr(browser.RootPath().size()), 0);
   const int reason = errno;

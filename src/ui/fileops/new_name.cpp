@@ -21,11 +21,6 @@ std::optional<TNewName> ResolveNewName(const QString& typed, const std::string& 
       return std::nullopt;
     }
   const std::string text = typed.toStdString();
-  TNewName name;
-  const bool drive = text.size() >= 2 && text[1] == ':' &&
-                     ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
-                     (text.size() == 2 || text[2] == '\\' || text[2] == '/');
-  name.IsPath = drive || text.find_first_of("\\/") != std::string::npos || text[0] == '~';
   const std::optional<std::string> model = platform::TypedToModel(text, panelFolder);
   const std::optional<std::string> native =
       model ? platform::ModelToNative(*model) : std::optional<std::string>();
@@ -33,9 +28,14 @@ std::optional<TNewName> ResolveNewName(const QString& typed, const std::string& 
     error = QStringLiteral("There is no drive for %1").arg(typed);
     return std::nullopt;
   }
+  TNewName name;
   name.Model = *model;
   while (name.Model.size() > 3 && name.Model.back() == '\\')
     name.Model.pop_back();
+  // A plain name is one entry of the panel's folder; anything else was typed as a path.
+  name.IsPath = name.Model.size() <= panelFolder.size() ||
+                name.Model.compare(0, panelFolder.size(), panelFolder) != 0 ||
+                name.Model.find('\\', panelFolder.size()) != std::string::npos;
   name.Native = *native;
   return name;
 }

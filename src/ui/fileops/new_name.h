@@ -14,7 +14,7 @@ namespace corvane {
 struct TNewName {
   std::string Model;   // the model path of the new entry, without a trailing "\"
   std::string Native;  // the same, native
-  bool IsPath = false; // typed as a path rather than a plain name
+  bool IsPath = false; // typed as a path rather than a plain name of the panel's folder
 };
 
 // The place, or a message for the user in `error`.
